@@ -18,13 +18,15 @@ bool writeMp3(const std::string& path, const std::vector<int16_t>& pcm, int samp
     lame_set_num_channels(lame, 2);
     lame_set_brate(lame, kbps);
     lame_set_quality(lame, 2);
-    lame_set_bWriteVbrTag(lame, 0);
+    // The Info tag records the encoder delay and padding, so decoders give
+    // back exactly the samples that went in.
+    lame_set_bWriteVbrTag(lame, 1);
     if (lame_init_params(lame) < 0) {
         lame_close(lame);
         error = "LAME rejected the encoding parameters";
         return false;
     }
-    FILE* f = std::fopen(path.c_str(), "wb");
+    FILE* f = std::fopen(path.c_str(), "w+b");  // read back to update the Info tag
     if (!f) {
         lame_close(lame);
         error = path + ": cannot create the file";
@@ -44,6 +46,7 @@ bool writeMp3(const std::string& path, const std::vector<int16_t>& pcm, int samp
         int bytes = lame_encode_flush(lame, out.data(), static_cast<int>(out.size()));
         ok = bytes >= 0 && std::fwrite(out.data(), 1, static_cast<size_t>(bytes), f) == static_cast<size_t>(bytes);
     }
+    if (ok) lame_mp3_tags_fid(lame, f);  // rewrites the Info tag at the file's start
     lame_close(lame);
     if (std::fclose(f) != 0) ok = false;
     if (!ok) error = path + ": MP3 encoding or writing failed";
