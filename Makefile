@@ -3,7 +3,7 @@ BUILD    ?= build
 JOBS     ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test bench capture clean
 
 all: build
 
@@ -34,3 +34,9 @@ bench: configure
 	@cmake --build $(BUILD) -j $(JOBS) --target marrow-bench
 	@mkdir -p $(BUILD)/bench
 	$(BUILD)/bench/marrow-bench --benchmark_out=$(BUILD)/bench/results.json --benchmark_out_format=json
+
+# A contact sheet of the whole presentation (one thumbnail per interval).
+capture: build
+	@mkdir -p $(BUILD)/capture
+	cd $(BUILD)/demo && ../marrow-capture --fps 60 --sheet ../capture/sheet.png
+	@echo "wrote $(BUILD)/capture/sheet.png"

@@ -5,6 +5,12 @@
 
 namespace marrow {
 
+// The 33 instants (seconds) at which the script moves to its next interval,
+// ascending. Intervals are half-open: a time equal to a threshold belongs to
+// the interval that starts there.
+constexpr int kThresholdCount = 33;
+extern const double kThresholds[kThresholdCount];
+
 // Returns the frame (320x200 pixels) to show at music time `time` seconds.
 // The buffer belongs to the timeline, a scene or an image; the caller may
 // write into it and must not free it.

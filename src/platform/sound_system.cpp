@@ -178,6 +178,18 @@ void Mp3SoundSystem::close() {
     if (SDL_WasInit(SDL_INIT_AUDIO)) SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 
+bool probeMp3(const std::string& path, double& seconds, std::string& error) {
+    Mp3SoundSystem sound;
+    SoundStream* s = sound.openMpeg(path, 0);
+    if (!s) {
+        error = sound.error();
+        return false;
+    }
+    seconds = static_cast<double>(s->lengthFrames) / static_cast<double>(s->rate);
+    sound.closeStream(s);
+    return true;
+}
+
 bool decodeMp3File(const std::string& path, std::string& pcm, long& rate, std::string& error) {
     mpg123_handle* mh = openDecoder(path, rate, error);
     if (!mh) return false;

@@ -50,6 +50,9 @@ private:
     SoundStream* stream_ = nullptr;
 };
 
+// The exact length of an MP3 file in seconds (scanned, as the player does).
+bool probeMp3(const std::string& path, double& seconds, std::string& error);
+
 // Decodes a whole MP3 file to interleaved 16-bit stereo, for tools and tests.
 // Returns false with a message naming the file and the problem.
 bool decodeMp3File(const std::string& path, std::string& pcm, long& rate, std::string& error);
