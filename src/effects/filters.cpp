@@ -1,5 +1,6 @@
 #include "effects/filters.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "common/framebuffer.h"
@@ -63,15 +64,15 @@ void ChannelFlipFilter::apply(const uint32_t* src, uint32_t* dst) {
     if (mask == 0) return;
     for (int i = 0; i < kFramePixels; ++i) {
         const uint32_t p = src[i];
-        uint32_t m = (p >> 16) & 0xFF;
-        const uint32_t g = (p >> 8) & 0xFF, b = p & 0xFF;
-        if (g > m) m = g;
-        if (b > m) m = b;
-        if (m <= 3) continue;
+        const uint32_t m = std::max({(p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF});
         // m in every channel minus p's channels: no channel of p exceeds m,
         // so no channel borrows from the next and each is m - channel.
         const uint32_t flipped = m * 0x010101u - (p & 0xFFFFFFu);
-        dst[i] = (p & ~mask) | (flipped & mask);
+        // A dark pixel keeps what dst holds. Storing that value back through
+        // a mask instead of skipping the store keeps the loop free of
+        // branches; the result is the same.
+        const uint32_t keep = 0u - static_cast<uint32_t>(m <= 3);
+        dst[i] = (dst[i] & keep) | (((p & ~mask) | (flipped & mask)) & ~keep);
     }
 }
 
