@@ -19,6 +19,7 @@ struct RecoveringErrorManager {
     jpeg_error_mgr pub;
     std::jmp_buf recovery;
     char message[JMSG_LENGTH_MAX];
+    volatile bool scanLimitHit;  // the jump came from limitScans, not from libjpeg
 };
 
 // Replaces libjpeg's error_exit, which would print and call exit(): keep the
@@ -30,6 +31,20 @@ struct RecoveringErrorManager {
     std::longjmp(err->recovery, 1);
 }
 
+// Called by libjpeg as decoding advances (several times per scan). A
+// progressive file can repeat scans without end, and each scan is another
+// pass over the whole image: stop one that has more scans than any real
+// encoder writes, instead of decoding for minutes.
+void limitScans(j_common_ptr cinfo) {
+    auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    if (d->input_scan_number > kMaxJpegScans) {
+        auto* err = reinterpret_cast<RecoveringErrorManager*>(cinfo->err);
+        std::snprintf(err->message, sizeof err->message, "more than %d scans in a progressive image", kMaxJpegScans);
+        err->scanLimitHit = true;
+        std::longjmp(err->recovery, 1);
+    }
+}
+
 // Everything the decoder touches between setjmp and a longjmp lives in this
 // plain record owned by the caller, and decodeRaw itself holds no object with
 // a destructor, so a longjmp out of libjpeg skips no destructor and no local
@@ -37,6 +52,7 @@ struct RecoveringErrorManager {
 struct RawDecode {
     jpeg_decompress_struct cinfo;
     RecoveringErrorManager err;
+    jpeg_progress_mgr progress;
     uint32_t* volatile pixels;  // new[]'d here; volatile: read after a longjmp
     int32_t width;
     int32_t height;
@@ -48,16 +64,20 @@ DecodedImage::Status decodeRaw(std::FILE* file, RawDecode& d) {
     d.height = 0;
     d.cinfo.err = jpeg_std_error(&d.err.pub);
     d.err.pub.error_exit = keepMessageAndRecover;
+    d.progress = jpeg_progress_mgr{};
+    d.progress.progress_monitor = limitScans;
+    d.err.scanLimitHit = false;
     if (setjmp(d.err.recovery)) {
         // Destroying frees every pool the library allocated (the row too);
         // our own block goes with it.
         jpeg_destroy_decompress(&d.cinfo);
         delete[] d.pixels;
         d.pixels = nullptr;
-        return DecodedImage::Status::LibraryError;
+        return d.err.scanLimitHit ? DecodedImage::Status::TooManyScans : DecodedImage::Status::LibraryError;
     }
 
     jpeg_create_decompress(&d.cinfo);
+    d.cinfo.progress = &d.progress;
     jpeg_stdio_src(&d.cinfo, file);
     jpeg_read_header(&d.cinfo, TRUE);
     // Checked before decompression starts: a progressive file makes the
@@ -117,6 +137,7 @@ DecodedImage decodeJpeg(std::FILE* file) {
         image.pixels.reset(raw->pixels);
         break;
     case DecodedImage::Status::LibraryError:
+    case DecodedImage::Status::TooManyScans:
         image.error = raw->err.message;
         break;
     case DecodedImage::Status::TooLarge:

@@ -10,7 +10,8 @@
 // error or exit, and return the pixels or an error text. Colour and greyscale
 // files come out as RGB; CMYK files and anything else libjpeg rejects fail
 // with libjpeg's message. Images wider or taller than kMaxImageSide are
-// refused before any pixel memory is allocated. Warnings on corrupt but
+// refused before any pixel memory is allocated, and progressive files with
+// more than kMaxJpegScans scans are stopped. Warnings on corrupt but
 // decodable data (a truncated scan, for instance) go through libjpeg's
 // standard handling (one line on standard error) and decoding goes on.
 //
@@ -31,11 +32,16 @@ namespace marrow {
 // header from making us allocate gigabytes (4096 x 4096 x 4 bytes = 64 MB).
 constexpr int32_t kMaxImageSide = 4096;
 
+// Encoders write about ten scans for a progressive image; a file with
+// hundreds only costs time (each scan is another pass over the image).
+constexpr int kMaxJpegScans = 500;
+
 struct DecodedImage {
     enum class Status {
         Ok,
         LibraryError,  // libjpeg refused the data; error is its message text
         TooLarge,      // the header asks for more than kMaxImageSide per side
+        TooManyScans,  // a progressive file with more than kMaxJpegScans scans
         OutOfMemory,   // the pixel block could not be allocated
     };
 

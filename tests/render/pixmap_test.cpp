@@ -20,7 +20,7 @@ namespace {
 // quality 100. storeRgb keeps the samples as RGB in the file (no YCbCr
 // transform, no chroma subsampling), so flat 8x8 blocks decode exactly.
 std::vector<uint8_t> encodeJpeg(const std::vector<uint8_t>& samples, int width, int height, int components,
-                                J_COLOR_SPACE space, bool storeRgb) {
+                                J_COLOR_SPACE space, bool storeRgb, bool progressive = false) {
     jpeg_compress_struct c;
     jpeg_error_mgr err;
     c.err = jpeg_std_error(&err);
@@ -35,6 +35,7 @@ std::vector<uint8_t> encodeJpeg(const std::vector<uint8_t>& samples, int width, 
     jpeg_set_defaults(&c);
     if (storeRgb) jpeg_set_colorspace(&c, JCS_RGB);
     jpeg_set_quality(&c, 100, TRUE);
+    if (progressive) jpeg_simple_progression(&c);
     jpeg_start_compress(&c, TRUE);
     while (c.next_scanline < c.image_height) {
         JSAMPROW row = const_cast<JSAMPLE*>(&samples[static_cast<size_t>(c.next_scanline) * width * components]);
@@ -196,6 +197,46 @@ TEST(DecodeJpeg, SidesAboveTheCapAreRefusedBeforeDecoding) {
     DecodedImage tall = decodeJpegMemory(liar.data(), liar.size());
     EXPECT_EQ(tall.status, DecodedImage::Status::TooLarge);
     EXPECT_EQ(tall.height, 60000);
+}
+
+// Repeats the last scan of a progressive file (its SOS marker and entropy
+// data, up to the end marker) `times` times over.
+std::vector<uint8_t> repeatLastScan(const std::vector<uint8_t>& jpeg, int times) {
+    size_t lastSos = 0;
+    for (size_t i = 2; i + 3 < jpeg.size();) {
+        if (jpeg[i] != 0xFF) {
+            ++i;  // entropy-coded data
+            continue;
+        }
+        const uint8_t marker = jpeg[i + 1];
+        if (marker == 0x00 || (marker >= 0xD0 && marker <= 0xD7)) {
+            i += 2;  // stuffed byte or restart marker inside the data
+            continue;
+        }
+        if (marker == 0xDA) lastSos = i;
+        i += 2 + ((jpeg[i + 2] << 8) | jpeg[i + 3]);
+    }
+    const std::vector<uint8_t> scan(jpeg.begin() + static_cast<long>(lastSos), jpeg.end() - 2);
+    std::vector<uint8_t> out(jpeg.begin(), jpeg.end() - 2);
+    for (int k = 0; k < times; ++k) out.insert(out.end(), scan.begin(), scan.end());
+    out.insert(out.end(), {0xFF, 0xD9});
+    return out;
+}
+
+TEST(DecodeJpeg, ProgressiveFileDecodesButEndlessScansAreStopped) {
+    const std::vector<uint8_t> jpeg = encodeJpeg(blockImageRgb(64, 64), 64, 64, 3, JCS_RGB, true, true);
+    DecodedImage img = decodeJpegMemory(jpeg.data(), jpeg.size());
+    ASSERT_TRUE(img.ok()) << img.error;
+    for (int i = 0; i < 64 * 64; ++i) ASSERT_EQ(img.pixels[i], blockColour(i % 64, i / 64)) << i;
+
+    const std::vector<uint8_t> few = repeatLastScan(jpeg, 20);
+    EXPECT_TRUE(decodeJpegMemory(few.data(), few.size()).ok());
+
+    const std::vector<uint8_t> many = repeatLastScan(jpeg, kMaxJpegScans);
+    DecodedImage stopped = decodeJpegMemory(many.data(), many.size());
+    EXPECT_EQ(stopped.status, DecodedImage::Status::TooManyScans);
+    EXPECT_EQ(stopped.error, "more than 500 scans in a progressive image");
+    EXPECT_EQ(stopped.pixels, nullptr);
 }
 
 TEST(Pixmap, LoadJpegFillsPixelsAndSizeAndReplacesAnEarlierLoad) {
