@@ -111,7 +111,9 @@ DecodedImage::Status decodeRaw(std::FILE* file, RawDecode& d) {
 
     while (d.cinfo.output_scanline < height) {
         uint32_t* out = d.pixels + static_cast<size_t>(d.cinfo.output_scanline) * width;
-        jpeg_read_scanlines(&d.cinfo, row, 1);
+        // The stdio source never suspends, so a row always comes; if none did,
+        // the rows below would be left unwritten.
+        if (jpeg_read_scanlines(&d.cinfo, row, 1) != 1) ERREXIT(&d.cinfo, JERR_INPUT_EOF);
         const JSAMPLE* s = row[0];
         // Samples come R, G, B; the word is 0x00RRGGBB, top byte 0.
         for (JDIMENSION x = 0; x < width; ++x, s += 3)
