@@ -1,0 +1,79 @@
+#include "effects/filters.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "common/framebuffer.h"
+#include "common/numeric.h"
+
+namespace marrow {
+
+void InvertFilter::apply(const uint32_t* src, uint32_t* dst) {
+    for (int i = 0; i < kFramePixels; ++i) dst[i] = ~src[i];
+}
+
+void MixFilter::apply(const uint32_t* src, uint32_t* dst) {
+    // Halving each byte first (shift, then drop the bit that crossed into the
+    // byte below) keeps the sum of two halves within its byte: no carries.
+    for (int i = 0; i < kFramePixels; ++i) dst[i] = ((src[i] >> 1) & 0x7F7F7F7Fu) + ((dst[i] >> 1) & 0x7F7F7F7Fu);
+}
+
+void SmoothFilter::apply(const uint32_t* src, uint32_t* dst) {
+    // A quarter of each channel (shift by 2, mask off the two bits that came
+    // down from the channel above) is at most 63, so four quarters sum to at
+    // most 252 and never carry into the next channel; the top byte is masked
+    // away, so the result's top byte is 0.
+    constexpr uint32_t kQuarterMask = 0x3F3F3F;
+    uint32_t s = src[kFrameWidth - 1];
+    // src is read through its own pointer on purpose: in place, the pixel
+    // above (k - 320) is the one this loop wrote one row earlier.
+    for (int k = kFrameWidth; k < kFramePixels - kFrameWidth; ++k) {
+        s = ((s >> 2) & kQuarterMask) + ((src[k - kFrameWidth] >> 2) & kQuarterMask) +
+            ((src[k + kFrameWidth] >> 2) & kQuarterMask) + ((src[k + 1] >> 2) & kQuarterMask);
+        dst[k] = s;
+    }
+}
+
+MotionBlurFilter::MotionBlurFilter() : first(1), history(new uint32_t[kFramePixels]()) {}
+
+void MotionBlurFilter::apply(const uint32_t* src, uint32_t* dst) {
+    uint32_t* h = history.get();
+    if (first == 1) {
+        std::memcpy(h, src, kFrameBytes);
+        if (dst != src) std::memcpy(dst, src, kFrameBytes);
+        first = 0;
+        return;
+    }
+    // Half of each channel (shift by 1, mask off the bit that came down from
+    // the channel above, and the top byte) from both frames: at most 254.
+    for (int i = 0; i < kFramePixels; ++i) {
+        const uint32_t v = ((h[i] >> 1) & 0x7F7F7Fu) + ((src[i] >> 1) & 0x7F7F7Fu);
+        dst[i] = v;
+        h[i] = v;
+    }
+}
+
+namespace {
+// Channels flipped by call number & 7.
+constexpr uint32_t kFlipMasks[8] = {0x000000, 0xFF0000, 0xFFFF00, 0x00FF00, 0x00FFFF, 0x0000FF, 0xFF00FF, 0xFFFFFF};
+}  // namespace
+
+void ChannelFlipFilter::apply(const uint32_t* src, uint32_t* dst) {
+    const uint32_t mask = kFlipMasks[static_cast<uint32_t>(counter) & 7];
+    counter = wrapAdd(counter, 1);
+    if (mask == 0) return;
+    for (int i = 0; i < kFramePixels; ++i) {
+        const uint32_t p = src[i];
+        const uint32_t m = std::max({(p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF});
+        // m in every channel minus p's channels: no channel of p exceeds m,
+        // so no channel borrows from the next and each is m - channel.
+        const uint32_t flipped = m * 0x010101u - (p & 0xFFFFFFu);
+        // A dark pixel keeps what dst holds. Storing that value back through
+        // a mask instead of skipping the store keeps the loop free of
+        // branches; the result is the same.
+        const uint32_t keep = 0u - static_cast<uint32_t>(m <= 3);
+        dst[i] = (dst[i] & keep) | (((p & ~mask) | (flipped & mask)) & ~keep);
+    }
+}
+
+}  // namespace marrow

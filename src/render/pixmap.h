@@ -1,0 +1,85 @@
+// pixmap.h: still images, decoded once at start from JPEG files.
+//
+// A Pixmap owns width x height pixels, row-major, top row first, each a word
+// 0x00RRGGBB (top byte 0) as in a frame. Full-screen images are 320x200 and
+// can be used directly as a frame (the pixels are writable, so the frame loop
+// may blank their border in place); textures are 256x256, read as
+// pixels[v * 256 + u].
+//
+// decodeJpeg / decodeJpegMemory are the decoding core: they never print an
+// error or exit, and return the pixels or an error text. Colour and greyscale
+// files come out as RGB; CMYK files and anything else libjpeg rejects fail
+// with libjpeg's message. Images wider or taller than kMaxImageSide are
+// refused before any pixel memory is allocated, and progressive files with
+// more than kMaxJpegScans scans are stopped. Warnings on corrupt but
+// decodable data (a truncated scan, for instance) go through libjpeg's
+// standard handling (one line on standard error) and decoding goes on.
+//
+// Pixmap::load_jpeg is what the program calls: on failure it prints the
+// message and ends the process with exit status 1, so callers never see a
+// failed load.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace marrow {
+
+// No image of the data set is anywhere near this; the cap keeps a hostile
+// header from making us allocate gigabytes (4096 x 4096 x 4 bytes = 64 MB).
+constexpr int32_t kMaxImageSide = 4096;
+
+// Encoders write about ten scans for a progressive image; a file with
+// hundreds only costs time (each scan is another pass over the image).
+constexpr int kMaxJpegScans = 500;
+
+struct DecodedImage {
+    enum class Status {
+        Ok,
+        LibraryError,  // libjpeg refused the data; error is its message text
+        TooLarge,      // the header asks for more than kMaxImageSide per side
+        TooManyScans,  // a progressive file with more than kMaxJpegScans scans
+        OutOfMemory,   // the pixel block could not be allocated
+    };
+
+    bool ok() const { return status == Status::Ok; }
+
+    Status status = Status::Ok;
+    std::unique_ptr<uint32_t[]> pixels;  // width * height words; null unless ok()
+    int32_t width = 0;
+    int32_t height = 0;
+    std::string error;  // one line, no line feed; empty when ok()
+};
+
+// Decodes a whole JPEG stream from `file` (read from its current position,
+// through libjpeg's stdio source). Does not close the file.
+DecodedImage decodeJpeg(std::FILE* file);
+
+// The same decoder over a memory block (tests, fuzzing). `data` may be null
+// when `size` is 0.
+DecodedImage decodeJpegMemory(const uint8_t* data, size_t size);
+
+class Pixmap {
+public:
+    Pixmap() = default;
+    virtual ~Pixmap();
+    Pixmap(const Pixmap&) = delete;
+    Pixmap& operator=(const Pixmap&) = delete;
+
+    // Loads the JPEG file at `path` (relative to the working directory).
+    // A file that cannot be opened prints "load_jpeg: Could not find <path>"
+    // followed by "\n\r" on standard output; a file libjpeg rejects prints
+    // libjpeg's message and "\n" on standard error; an oversized image prints
+    // a line naming the file and its size on standard error. Each then exits
+    // the process with status 1. Loading again replaces the old pixels.
+    void load_jpeg(const char* path);
+
+    uint32_t* pixels = nullptr;  // owned; null until loaded
+    int32_t width = 0;           // in pixels; 0 until loaded
+    int32_t height = 0;
+};
+
+}  // namespace marrow
