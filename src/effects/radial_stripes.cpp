@@ -14,7 +14,7 @@ int32_t RadialStripes::tablesBuilt = 0;
 
 namespace {
 
-// 256 angle steps per turn: 128/pi.
+// 256 angle steps per turn: 128/3.14159265 (pi to eight decimals).
 constexpr double kAngleSteps = 40.74366547808163;
 
 // One channel of the palette: value i scaled by c/128 (so 128 gives c

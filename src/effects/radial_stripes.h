@@ -26,7 +26,7 @@ public:
     EffectInfo getInfo(EffectInfo record) const override;
 
     // Per pixel (row-major like a frame): low 8 bits of
-    // trunc(atan2(y, x) * 128/pi) for y = row - 100, x = column - 160, so
+    // trunc(atan2(y, x) * 128/3.14159265) for y = row - 100, x = column - 160, so
     // angles in (-pi, pi] give -127..128 and the negative half wraps to 129..255.
     static uint8_t AngleTable[320 * 200];
     // Entry i = min(255, (i*179) >> 7) << 16 | min(255, (i*111) >> 7) << 8

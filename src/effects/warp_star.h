@@ -38,7 +38,7 @@ public:
     // polar coordinates of (x, y).
     static uint8_t WarpField[512 * 512];
     // Per pixel (row-major like a frame): low 8 bits of
-    // trunc(atan2(y, x) * 256/pi) for y = row - 100, x = column - 160; two
+    // trunc(atan2(y, x) * 256/3.14159) for y = row - 100, x = column - 160; two
     // texture repeats per turn.
     static uint8_t ScreenAngle[320 * 200];
     static int32_t tablesBuilt;
