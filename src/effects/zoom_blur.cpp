@@ -72,19 +72,18 @@ inline uint32_t channelOf(uint64_t sum, int field) {
 
 // S >> 8, 0 for a negative sum, at most 255.
 inline uint32_t truncatedChannel(int32_t s) {
-    if (s < 0) return 0;
-    const int32_t v = s >> 8;
-    return v > 255 ? 255 : static_cast<uint32_t>(v);
+    const int32_t v = (s < 0 ? 0 : s) >> 8;
+    return static_cast<uint32_t>(v > 255 ? 255 : v);
 }
 
 // S / 256 rounded to nearest with ties to even, 0 for a negative sum, at
-// most 255 (65535 would round to 256).
+// most 255 (65535 would round to 256). Adding 127 plus the lowest bit of the
+// quotient carries exactly when the rest passes 128, or equals 128 with an
+// odd quotient.
 inline uint32_t roundedChannel(int32_t s) {
-    if (s < 0) return 0;
-    int32_t v = s >> 8;
-    const int32_t rest = s & 0xFF;
-    if (rest > 128 || (rest == 128 && (v & 1))) ++v;
-    return v > 255 ? 255 : static_cast<uint32_t>(v);
+    const int32_t p = s < 0 ? 0 : s;
+    const int32_t v = (p + 127 + ((p >> 8) & 1)) >> 8;
+    return static_cast<uint32_t>(v > 255 ? 255 : v);
 }
 
 template <int Direction>
