@@ -13,6 +13,14 @@ namespace {
 // root over 4 would pass 250 and the pixel is drawn black instead.
 constexpr uint32_t kProductLimit = 1000001;
 
+// A centre offset: trunc(v), kept within +-limit. For any finite time the
+// sine already keeps it there; a NaN or infinite time would give the
+// conversion's 0x80000000 and index far outside sqTable.
+int32_t centreOffset(double v, int32_t limit) {
+    const int32_t c = truncToInt32(v);
+    return c < -limit ? -limit : (c > limit ? limit : c);
+}
+
 }  // namespace
 
 RadiusAttraction::RadiusAttraction() {
@@ -23,10 +31,10 @@ void RadiusAttraction::render(uint32_t* dst, const uint32_t* src, float time) {
     // The four centres as offsets from the screen centre; double arithmetic
     // on the widened float time, truncated toward zero.
     const double t = time;
-    const int32_t cx[4] = {truncToInt32(std::sin(1.6 * t) * 128), truncToInt32(std::cos(0.93 * t) * 128),
-                           truncToInt32(std::sin(0.93 * t) * -128), truncToInt32(std::sin(1.4 * t) * 128)};
-    const int32_t cy[4] = {truncToInt32(std::cos(1.4 * t) * -80), truncToInt32(std::sin(1.84 * t) * 80),
-                           truncToInt32(std::cos(1.75 * t) * 80), truncToInt32(std::sin(2.12 * t) * 80)};
+    const int32_t cx[4] = {centreOffset(std::sin(1.6 * t) * 128, 128), centreOffset(std::cos(0.93 * t) * 128, 128),
+                           centreOffset(std::sin(0.93 * t) * -128, 128), centreOffset(std::sin(1.4 * t) * 128, 128)};
+    const int32_t cy[4] = {centreOffset(std::cos(1.4 * t) * -80, 80), centreOffset(std::sin(1.84 * t) * 80, 80),
+                           centreOffset(std::cos(1.75 * t) * 80, 80), centreOffset(std::sin(2.12 * t) * 80, 80)};
 
     // Row x of the table is the square of x - 160 - Xc: base 512 - 160 = 352
     // for columns, 512 - 100 = 412 for rows. With |Xc| <= 128 and

@@ -88,6 +88,25 @@ TEST(RadiusAttraction, WholeFrameMatchesDirectEvaluation) {
     }
 }
 
+TEST(RadiusAttraction, NonFiniteTimeStaysInsideItsTables) {
+    // sin of NaN or infinity is NaN; the centres are held at their reach
+    // (-128, -80) instead of indexing outside the square table.
+    RadiusAttraction fx;
+    const std::vector<uint32_t> tex = randomTexture(2);
+    std::vector<uint32_t> frame(kFramePixels, 1), expected(kFramePixels);
+    for (float t : {std::nanf(""), INFINITY, -INFINITY}) {
+        fx.render(frame.data(), tex.data(), t);
+        for (int y = 0; y < 200; ++y)
+            for (int x = 0; x < 320; ++x) {
+                const int64_t d = (x - 32) * (x - 32) / 16 + (y - 20) * (y - 20) / 16;
+                const int64_t p = d * d;
+                const int64_t a = static_cast<int64_t>(std::sqrt(static_cast<double>(p))) / 4;
+                expected[y * 320 + x] = p > 1000000 ? 0 : tex[a * 256 + a];
+            }
+        EXPECT_EQ(frame, expected);
+    }
+}
+
 TEST(RadiusAttraction, ReportsItsDescriptionAndFlag) {
     RadiusAttraction fx;
     const EffectInfo info = fx.getInfo(EffectInfo{nullptr, nullptr, 0});
