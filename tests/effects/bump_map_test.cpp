@@ -134,7 +134,7 @@ TEST(BumpMap, WholeFramesMatchPerPixelEvaluation) {
     };
     for (const Light& light : {Light{160, 100, true}, Light{40, 170, false}, Light{-1000, 50, true},
                                Light{INT_MAX, INT_MIN, false}, Light{65536 + 160, 100, true}}) {
-        const std::vector<uint32_t> original = reliefFrame(static_cast<uint32_t>(light.x + light.y));
+        const std::vector<uint32_t> original = reliefFrame(static_cast<uint32_t>(light.x) + static_cast<uint32_t>(light.y));
         std::vector<uint32_t> dst(kFramePixels, 0x12345678);
         std::vector<uint32_t> src = original;
         uint32_t* out = light.inPlace ? src.data() : dst.data();

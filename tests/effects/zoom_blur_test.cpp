@@ -201,7 +201,7 @@ TEST(ZoomBlur, WholeFramesMatchThePlainReferenceForAnyCentre) {
                           {400, -20, 0.98},     {320, 200, 0.95},    {INT_MIN, INT_MAX, 0.95},
                           {INT_MAX, INT_MIN, 0.999}};
     for (const Case& c : cases) {
-        std::vector<uint32_t> frame = randomFrame(static_cast<uint32_t>(c.cx * 7 + c.cy));
+        std::vector<uint32_t> frame = randomFrame(static_cast<uint32_t>(c.cx) * 7u + static_cast<uint32_t>(c.cy));
         std::vector<uint32_t> expected = frame;
         ZoomBlur(frame.data(), c.cx, c.cy, c.factor);
         referenceZoomBlur(expected, c.cx, c.cy, c.factor);
