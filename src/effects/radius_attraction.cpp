@@ -36,9 +36,10 @@ void RadiusAttraction::render(uint32_t* dst, const uint32_t* src, float time) {
     const int32_t cy[4] = {centreOffset(std::cos(1.4 * t) * -80, 80), centreOffset(std::sin(1.84 * t) * 80, 80),
                            centreOffset(std::cos(1.75 * t) * 80, 80), centreOffset(std::sin(2.12 * t) * 80, 80)};
 
-    // Row x of the table is the square of x - 160 - Xc: base 512 - 160 = 352
-    // for columns, 512 - 100 = 412 for rows. With |Xc| <= 128 and
-    // |Yc| <= 80 the indices stay inside 224..799 and 332..691.
+    // colSq[c][x] = sqTable[352 + x - Xc] = (x - 160 - Xc)^2 / 16 (352 is
+    // 512 - 160), rowSq[c][y] likewise about row 100 (412 = 512 - 100).
+    // With |Xc| <= 128 and |Yc| <= 80 the indices stay inside 224..799 and
+    // 332..691.
     const int32_t* colSq[4];
     const int32_t* rowSq[4];
     for (int c = 0; c < 4; ++c) {
@@ -61,6 +62,7 @@ void RadiusAttraction::render(uint32_t* dst, const uint32_t* src, float time) {
                 // coordinate of at most 250.
                 const int32_t a = truncToInt32(std::sqrt(static_cast<double>(p))) >> 2;
                 const int32_t b = truncToInt32(std::sqrt(static_cast<double>(q))) >> 2;
+                // Texture row b, column a.
                 pixel = src[((b << 8) | (a & 0xFF)) & 0xFFFF];
             }
             out[x] = pixel;
