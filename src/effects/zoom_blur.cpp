@@ -1,0 +1,221 @@
+#include "effects/zoom_blur.h"
+
+#include <cmath>
+
+#include "common/framebuffer.h"
+#include "common/numeric.h"
+
+namespace marrow {
+
+ZoomWeights zoomWeights;
+
+void buildZoomWeights(int32_t k) {
+    // The keep share is a part of 256: outside 0..256 the other weights
+    // would turn negative or pass 256 and the channel sums leave the range
+    // the span arithmetic is exact for.
+    if (k < 0) k = 0;
+    if (k > 256) k = 256;
+    const float keep = static_cast<float>(k);
+    const float e = 1.0f - keep / 256.0f;
+    zoomWeights.keepWeight = keep;
+    zoomWeights.keepInt = k;
+    for (int j = 0; j < 16; ++j)
+        for (int i = 0; i < 16; ++i) {
+            // Rounded up, so the three can overshoot their share by up to
+            // 3 in total and the last one absorbs it (it may become -1 or -2).
+            const float w0 = std::ceil(e * static_cast<float>((16 - i) * (16 - j)));
+            const float w1 = std::ceil(e * static_cast<float>(i * (16 - j)));
+            const float w2 = std::ceil(e * static_cast<float>((16 - i) * j));
+            const float w3 = (256.0f - keep) - w0 - w1 - w2;
+            float* w = zoomWeights.w[j][i];
+            w[0] = w0;
+            w[1] = w1;
+            w[2] = w2;
+            w[3] = w3;
+            for (int n = 0; n < 4; ++n) zoomWeights.wInt[j][i][n] = truncToInt32(w[n]);
+        }
+}
+
+namespace {
+
+// The three channels of a pixel spread into 21-bit fields of a 64-bit word
+// (blue at bit 0, green at 21, red at 42), so one multiply-add weighs all
+// three. A field's weighted sum lies in -510..65790 for any weights
+// buildZoomWeights makes; the bias below lifts it into 0..2^21 so no field
+// borrows from or carries into its neighbour.
+constexpr int kFieldBits = 21;
+constexpr uint64_t kFieldMask = (uint64_t{1} << kFieldBits) - 1;
+constexpr int32_t kSumBias = 1024;
+constexpr uint64_t kPackedBias =
+    uint64_t{kSumBias} | uint64_t{kSumBias} << kFieldBits | uint64_t{kSumBias} << (2 * kFieldBits);
+
+inline uint64_t spread(uint32_t p) {
+    return (p & 0xFF) | static_cast<uint64_t>(p & 0xFF00) << (kFieldBits - 8) |
+           static_cast<uint64_t>(p & 0xFF0000) << (2 * kFieldBits - 16);
+}
+
+// A sample of the frame at (row, col) given by address row*320 + col, as the
+// blur has always addressed it (col 320 is the next row's first pixel);
+// only an address past the frame's end is pulled back to the nearest pixel
+// inside it.
+inline uint32_t clampedSample(const uint32_t* frame, uint32_t row, uint32_t col) {
+    const uint32_t address = row * kFrameWidth + col;
+    if (address < static_cast<uint32_t>(kFramePixels)) return frame[address];
+    const uint32_t r = row < kFrameHeight - 1 ? row : kFrameHeight - 1;
+    const uint32_t c = col < kFrameWidth - 1 ? col : kFrameWidth - 1;
+    return frame[r * kFrameWidth + c];
+}
+
+inline uint32_t channelOf(uint64_t sum, int field) {
+    return static_cast<uint32_t>((sum >> (field * kFieldBits)) & kFieldMask);
+}
+
+// S >> 8, 0 for a negative sum, at most 255.
+inline uint32_t truncatedChannel(int32_t s) {
+    const int32_t v = (s < 0 ? 0 : s) >> 8;
+    return static_cast<uint32_t>(v > 255 ? 255 : v);
+}
+
+// S / 256 rounded to nearest with ties to even, 0 for a negative sum, at
+// most 255 (65535 would round to 256). Adding 127 plus the lowest bit of the
+// quotient carries exactly when the rest passes 128, or equals 128 with an
+// odd quotient.
+inline uint32_t roundedChannel(int32_t s) {
+    const int32_t p = s < 0 ? 0 : s;
+    const int32_t v = (p + 127 + ((p >> 8) & 1)) >> 8;
+    return static_cast<uint32_t>(v > 255 ? 255 : v);
+}
+
+template <int Direction>
+void blurSpan(uint32_t* dst, const uint32_t* frame, int32_t count, int32_t sx, int32_t sy, int32_t stepX) {
+    if (count <= 0) return;
+    // stepY is always 0, so the row and its sixteenth hold for the whole span.
+    const uint32_t usy = static_cast<uint32_t>(sy);
+    const uint32_t row = (usy >> 16) & 0xFF;     // 8 bits of row: 0..255
+    const uint32_t j = (usy >> 12) & 0xF;        // vertical sixteenth
+    const int32_t (*weights)[4] = zoomWeights.wInt[j];
+    const uint64_t keep = static_cast<uint64_t>(static_cast<int64_t>(zoomWeights.keepInt));
+    uint32_t usx = static_cast<uint32_t>(sx);
+    for (int32_t n = 0; n < count; ++n) {
+        const uint32_t col = (usx >> 16) & 0x1FF;  // 9 bits of column: 0..511
+        const int32_t* w = weights[(usx >> 12) & 0xF];
+        const uint32_t top = row * kFrameWidth + col;
+        uint32_t p0, p1, p2, p3;
+        if (top + kFrameWidth + 1 < static_cast<uint32_t>(kFramePixels)) {
+            p0 = frame[top];
+            p1 = frame[top + 1];
+            p2 = frame[top + kFrameWidth];
+            p3 = frame[top + kFrameWidth + 1];
+        } else {
+            p0 = clampedSample(frame, row, col);
+            p1 = clampedSample(frame, row, col + 1);
+            p2 = clampedSample(frame, row + 1, col);
+            p3 = clampedSample(frame, row + 1, col + 1);
+        }
+        // Weights may be negative: the unsigned products wrap, and the
+        // biased sum is exact modulo 2^64 with every field in range.
+        const uint64_t sum = static_cast<uint64_t>(static_cast<int64_t>(w[0])) * spread(p0) +
+                             static_cast<uint64_t>(static_cast<int64_t>(w[1])) * spread(p1) +
+                             static_cast<uint64_t>(static_cast<int64_t>(w[2])) * spread(p2) +
+                             static_cast<uint64_t>(static_cast<int64_t>(w[3])) * spread(p3) + keep * spread(*dst) +
+                             kPackedBias;
+        const int32_t sb = static_cast<int32_t>(channelOf(sum, 0)) - kSumBias;
+        const int32_t sg = static_cast<int32_t>(channelOf(sum, 1)) - kSumBias;
+        const int32_t sr = static_cast<int32_t>(channelOf(sum, 2)) - kSumBias;
+        *dst = (static_cast<uint32_t>(sg) & 0xFF) << 24 | truncatedChannel(sr) << 16 | truncatedChannel(sg) << 8 |
+               roundedChannel(sb);
+        dst += Direction;
+        usx += static_cast<uint32_t>(stepX);
+    }
+}
+
+int32_t clampTo(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : (v > hi ? hi : v); }
+
+}  // namespace
+
+void blurSpanRight(uint32_t* dst, const uint32_t* frame, int32_t count, int32_t sx, int32_t sy, int32_t stepX) {
+    blurSpan<1>(dst, frame, count, sx, sy, stepX);
+}
+
+void blurSpanLeft(uint32_t* dst, const uint32_t* frame, int32_t count, int32_t sx, int32_t sy, int32_t stepX) {
+    blurSpan<-1>(dst, frame, count, sx, sy, stepX);
+}
+
+void ZoomBlur(uint32_t* frame, int32_t centreX, int32_t centreY, double factor) {
+    if (factor > 0.999) return;
+    // Below 0.95 the smear would be too long; NaN takes the same floor.
+    const double scale = factor > 0.95 ? factor : 0.95;
+    const int32_t d = truncToInt32(scale * 65536);  // 16.16 sample step per pixel
+
+    struct Quadrant {
+        bool right;     // walks right from the centre (else left)
+        bool upward;    // walks rows from the centre up (else down)
+        int32_t x0, x1, y0, y1;
+    };
+    const int32_t cx = centreX, cy = centreY;
+    const int32_t xl = clampTo(cx, 0, kFrameWidth), yl = clampTo(cy, 0, kFrameHeight);
+    // Top right, bottom left, bottom right, top left: the order decides which
+    // already-blurred pixels each quadrant samples along the centre lines.
+    const Quadrant quadrants[4] = {{true, true, xl, kFrameWidth, 0, yl},
+                                   {false, false, 0, xl, yl, kFrameHeight},
+                                   {true, false, xl, kFrameWidth, yl, kFrameHeight},
+                                   {false, true, 0, xl, 0, yl}};
+    // Centre in 16.16; wrapping arithmetic because a centre far outside the
+    // frame may pass 16 bits (every sample is clamped into the frame anyway).
+    const int32_t cx16 = wrapMul(cx, 65536), cy16 = wrapMul(cy, 65536);
+    for (const Quadrant& q : quadrants) {
+        const int32_t count = q.x1 - q.x0;
+        if (count <= 0 || q.y1 <= q.y0) continue;
+        const int32_t firstX = q.right ? q.x0 : q.x1 - 1;
+        const int32_t sx = wrapAdd(cx16, wrapMul(wrapSub(firstX, cx), d));
+        const int32_t stepX = q.right ? d : wrapNeg(d);
+        for (int32_t n = 0; n < q.y1 - q.y0; ++n) {
+            const int32_t y = q.upward ? q.y1 - 1 - n : q.y0 + n;
+            const int32_t sy = wrapAdd(cy16, wrapMul(wrapSub(y, cy), d));
+            uint32_t* dst = frame + y * kFrameWidth + firstX;
+            if (q.right)
+                blurSpanRight(dst, frame, count, sx, sy, stepX);
+            else
+                blurSpanLeft(dst, frame, count, sx, sy, stepX);
+        }
+    }
+}
+
+void zoomFeedback(uint32_t* frame, double amount) {
+    if (!(amount <= 0.999)) return;  // also NaN
+    if (amount < 0) amount = 0;
+    // Offset scale in 0.16: at most 65469, so k * 160 stays far inside 32 bits.
+    const int32_t k = truncToInt32(amount * 65535);
+
+    // Halve each byte, then add: the per-byte average, rounding down.
+    auto average = [](uint32_t a, uint32_t b) { return ((a >> 1) & 0x7F7F7F7F) + ((b >> 1) & 0x7F7F7F7F); };
+
+    // Sample offsets use arithmetic shifts, rounding toward minus infinity,
+    // so they never pass the quadrant's own side of the centre.
+    // 1: top left, rows 100 up to 0, columns 160 left to 0.
+    for (int32_t m = 0; m <= 100; ++m) {
+        const uint32_t* sampleRow = frame + (100 + ((-k * m) >> 16)) * kFrameWidth;
+        uint32_t* row = frame + (100 - m) * kFrameWidth;
+        for (int32_t n = 0; n <= 160; ++n) row[160 - n] = average(sampleRow[160 + ((-k * n) >> 16)], row[160 - n]);
+    }
+    // 2: top right, rows 100 up to 0, columns 161 right to 319.
+    for (int32_t m = 0; m <= 100; ++m) {
+        const uint32_t* sampleRow = frame + (100 + ((-k * m) >> 16)) * kFrameWidth;
+        uint32_t* row = frame + (100 - m) * kFrameWidth;
+        for (int32_t n = 0; n < 159; ++n) row[161 + n] = average(sampleRow[161 + ((k * n) >> 16)], row[161 + n]);
+    }
+    // 3: bottom left, rows 101 down to 199, columns 160 left to 0.
+    for (int32_t m = 0; m < 99; ++m) {
+        const uint32_t* sampleRow = frame + (100 + ((k * m) >> 16)) * kFrameWidth;
+        uint32_t* row = frame + (101 + m) * kFrameWidth;
+        for (int32_t n = 0; n <= 160; ++n) row[160 - n] = average(sampleRow[160 + ((-k * n) >> 16)], row[160 - n]);
+    }
+    // 4: bottom right, rows 101 down to 199, columns 161 right to 319.
+    for (int32_t m = 0; m < 99; ++m) {
+        const uint32_t* sampleRow = frame + (100 + ((k * m) >> 16)) * kFrameWidth;
+        uint32_t* row = frame + (101 + m) * kFrameWidth;
+        for (int32_t n = 0; n < 159; ++n) row[161 + n] = average(sampleRow[160 + ((k * n) >> 16)], row[161 + n]);
+    }
+}
+
+}  // namespace marrow
