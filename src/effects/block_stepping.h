@@ -22,6 +22,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 
 #include "common/framebuffer.h"
 #include "common/numeric.h"
@@ -38,6 +39,13 @@ template <int N>
 struct BlockValues {
     int32_t c[N];
 };
+
+// Runs f(0) .. f(N-1), unrolled: the per-pixel loops are over 2 to 4 values
+// and a rolled loop there costs about a third of the pixel's time.
+template <int N, typename F>
+inline void forEachValue(F&& f) {
+    [&]<int... K>(std::integer_sequence<int, K...>) { (f(K), ...); }(std::make_integer_sequence<int, N>{});
+}
 
 // A seam rule that changes nothing (the plasma has no seams).
 struct NoSeam {
@@ -62,24 +70,24 @@ inline void drawBlockGrid(uint32_t* dst, Corners&& corners, Seam&& seam, Pixel&&
             seam(bottomRight, topRight);
 
             BlockValues<N> left = topLeft, right = topRight, leftStep, rightStep;
-            for (int k = 0; k < N; ++k) {
+            forEachValue<N>([&](int k) {
                 leftStep.c[k] = wrapSub(bottomLeft.c[k], topLeft.c[k]) >> kBlockShift;
                 rightStep.c[k] = wrapSub(bottomRight.c[k], topRight.c[k]) >> kBlockShift;
-            }
+            });
 
             uint32_t* row = dst + blockRow * kBlockSize * kFrameWidth + blockColumn * kBlockSize;
             for (int y = 0; y < kBlockSize; ++y, row += kFrameWidth) {
                 seam(right, left);
                 BlockValues<N> value = left, step;
-                for (int k = 0; k < N; ++k) step.c[k] = wrapSub(right.c[k], left.c[k]) >> kBlockShift;
+                forEachValue<N>([&](int k) { step.c[k] = wrapSub(right.c[k], left.c[k]) >> kBlockShift; });
                 for (int x = 0; x < kBlockSize; ++x) {
                     row[x] = pixel(value);
-                    for (int k = 0; k < N; ++k) value.c[k] = wrapAdd(value.c[k], step.c[k]);
+                    forEachValue<N>([&](int k) { value.c[k] = wrapAdd(value.c[k], step.c[k]); });
                 }
-                for (int k = 0; k < N; ++k) {
+                forEachValue<N>([&](int k) {
                     left.c[k] = wrapAdd(left.c[k], leftStep.c[k]);
                     right.c[k] = wrapAdd(right.c[k], rightStep.c[k]);
-                }
+                });
             }
         }
     }
