@@ -402,7 +402,8 @@ TEST(RayGridFrames, EveryShapeMatchesReference) {
     } cases[] = {{Shape::Tunnel, 16.0, true, true},    {Shape::Tunnel, 30.0, true, true},
                  {Shape::Sphere, 70.0, false, true},   {Shape::Sphere, 66.0, false, false},
                  {Shape::Flat, 105.0, false, false},   {Shape::Plane, 110.5, false, true},
-                 {Shape::Plane, 110.9, false, false}};
+                 // The horizon in view: hit points beyond 32 bits, stepped with wrapping.
+                 {Shape::Plane, 110.05, false, true},  {Shape::Plane, 110.9, false, false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.time);
         if (c.time == 30.0)
@@ -416,6 +417,11 @@ TEST(RayGridFrames, EveryShapeMatchesReference) {
             case Shape::Tunnel: grid->rayTunnel(); break;
         }
         if (c.scroll) grid->scrollCoords(truncToInt32(c.time * 70), 0);
+        if (c.shape == Shape::Plane && c.time != 110.5) {
+            int beyond = 0;
+            for (const Corner& k : grid->corners) beyond += k.u == INT32_MIN || k.v == INT32_MIN;
+            EXPECT_GT(beyond, 0);
+        }
         if (c.shaded)
             grid->drawBlocksShaded(got.data(), tex.data());
         else
