@@ -1,0 +1,73 @@
+// The plasma: whole render() frames, the block drawing alone, and the
+// timeline's usual step sequence. ns_per_pixel over the 64000 pixels.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <vector>
+
+#include "common/framebuffer.h"
+#include "effects/multiwave_plasma.h"
+
+namespace {
+
+std::vector<uint32_t> benchTexture() {
+    std::vector<uint32_t> tex(256 * 256);
+    uint32_t seed = 7;
+    for (uint32_t& t : tex) t = (seed = seed * 1664525u + 1013904223u) >> 8;
+    return tex;
+}
+
+void perPixel(benchmark::State& state) {
+    state.counters["ns_per_pixel"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * marrow::kFramePixels,
+        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+void BM_PlasmaRender(benchmark::State& state) {
+    auto plasma = std::make_unique<marrow::MultiWavePlasma>();
+    plasma->setMode(static_cast<int32_t>(state.range(0)));
+    std::vector<uint32_t> tex = benchTexture(), frame(marrow::kFramePixels);
+    float time = 10.0f;
+    for (auto _ : state) {
+        plasma->render(frame.data(), tex.data(), time);
+        time += 0.02f;
+        benchmark::DoNotOptimize(frame.data());
+        benchmark::ClobberMemory();
+    }
+    perPixel(state);
+}
+BENCHMARK(BM_PlasmaRender)->DenseRange(0, 7);
+
+void BM_PlasmaDraw(benchmark::State& state) {
+    auto plasma = std::make_unique<marrow::MultiWavePlasma>();
+    std::vector<uint32_t> tex = benchTexture(), frame(marrow::kFramePixels);
+    plasma->plasmaRotating(700, 9.0, 25000.0);
+    plasma->plasmaRotating(701, 9.01, 25000.0);
+    plasma->clampTexCoords();
+    for (auto _ : state) {
+        plasma->plasmaDraw(frame.data(), tex.data());
+        benchmark::DoNotOptimize(frame.data());
+        benchmark::ClobberMemory();
+    }
+    perPixel(state);
+}
+BENCHMARK(BM_PlasmaDraw);
+
+// plasmaRipple, clampTexCoords, plasmaDraw: one frame of the later intervals.
+void BM_PlasmaRippleFrame(benchmark::State& state) {
+    auto plasma = std::make_unique<marrow::MultiWavePlasma>();
+    std::vector<uint32_t> tex = benchTexture(), frame(marrow::kFramePixels);
+    double time = 200.0;
+    for (auto _ : state) {
+        plasma->plasmaRipple(static_cast<int32_t>(time * 70), 2.9 * time, 15000.0);
+        plasma->clampTexCoords();
+        plasma->plasmaDraw(frame.data(), tex.data());
+        time += 0.02;
+        benchmark::DoNotOptimize(frame.data());
+        benchmark::ClobberMemory();
+    }
+    perPixel(state);
+}
+BENCHMARK(BM_PlasmaRippleFrame);
+
+}  // namespace

@@ -1,0 +1,96 @@
+// block_stepping.h: fills a 320x200 frame in 8x8-pixel blocks by stepping
+// values linearly between the four corners of each block. Shared by the plasma
+// and the ray grid, which both compute their coordinates only at the corners of
+// a 41x26 grid and leave the 64000 pixels to additions and shifts.
+//
+// Block (R, C), R = 0..24, C = 0..39, covers pixels x = 8C..8C+7, y = 8R..8R+7
+// and takes its corners from grid point (R, C) top-left, (R, C+1) top-right,
+// (R+1, C) bottom-left, (R+1, C+1) bottom-right. Every value is a signed 32-bit
+// fixed-point number (16.16 texture coordinates, shade << 8); the stepping is
+// the same for all of them:
+//   - the left edge starts at the top-left corner and steps by
+//     (bottom-left - top-left) >> 3 per pixel row, the right edge likewise
+//     from the top-right corner towards the bottom-right;
+//   - along a pixel row the value starts at the left edge and steps by
+//     (right - left) >> 3 per pixel.
+// The >> 3 divides by the 8 pixels of a block side and is an arithmetic
+// shift, so negative differences round towards minus infinity. Differences
+// and sums wrap modulo 2^32: corners far outside any texture (a plane seen
+// near its horizon) must still give defined, if meaningless, pixels.
+//
+// Cost per pixel: N additions and one call of the (inlined) pixel function.
+#pragma once
+
+#include <cstdint>
+#include <utility>
+
+#include "common/framebuffer.h"
+#include "common/numeric.h"
+
+namespace marrow {
+
+constexpr int kBlockSize = 8;                            // pixels per block side
+constexpr int kBlockShift = 3;                           // log2(kBlockSize)
+constexpr int kBlockColumns = kFrameWidth / kBlockSize;  // 40
+constexpr int kBlockRows = kFrameHeight / kBlockSize;    // 25
+
+// N values interpolated together across a block.
+template <int N>
+struct BlockValues {
+    int32_t c[N];
+};
+
+// Runs f(0) .. f(N-1), unrolled: the per-pixel loops are over 2 to 4 values
+// and a rolled loop there costs about a third of the pixel's time.
+template <int N, typename F>
+inline void forEachValue(F&& f) {
+    [&]<int... K>(std::integer_sequence<int, K...>) { (f(K), ...); }(std::make_integer_sequence<int, N>{});
+}
+
+// A seam rule that changes nothing (the plasma has no seams).
+struct NoSeam {
+    template <int N>
+    void operator()(BlockValues<N>&, BlockValues<N>&) const {}
+};
+
+// Draws all 25 x 40 blocks into dst.
+//   corners(R, C, tl, tr, bl, br) fills the four corner value sets of block (R, C);
+//   seam(later, earlier) may adjust a pair of value sets before they are
+//     stepped between: called once per block for (bottom-left, top-left) and
+//     (bottom-right, top-right), and at the start of every pixel row for
+//     (right edge, left edge); what it changes stays changed for the block;
+//   pixel(values) returns the pixel for the interpolated values.
+template <int N, typename Corners, typename Seam, typename Pixel>
+inline void drawBlockGrid(uint32_t* dst, Corners&& corners, Seam&& seam, Pixel&& pixel) {
+    for (int blockRow = 0; blockRow < kBlockRows; ++blockRow) {
+        for (int blockColumn = 0; blockColumn < kBlockColumns; ++blockColumn) {
+            BlockValues<N> topLeft, topRight, bottomLeft, bottomRight;
+            corners(blockRow, blockColumn, topLeft, topRight, bottomLeft, bottomRight);
+            seam(bottomLeft, topLeft);
+            seam(bottomRight, topRight);
+
+            BlockValues<N> left = topLeft, right = topRight, leftStep, rightStep;
+            forEachValue<N>([&](int k) {
+                leftStep.c[k] = wrapSub(bottomLeft.c[k], topLeft.c[k]) >> kBlockShift;
+                rightStep.c[k] = wrapSub(bottomRight.c[k], topRight.c[k]) >> kBlockShift;
+            });
+
+            uint32_t* row = dst + blockRow * kBlockSize * kFrameWidth + blockColumn * kBlockSize;
+            for (int y = 0; y < kBlockSize; ++y, row += kFrameWidth) {
+                seam(right, left);
+                BlockValues<N> value = left, step;
+                forEachValue<N>([&](int k) { step.c[k] = wrapSub(right.c[k], left.c[k]) >> kBlockShift; });
+                for (int x = 0; x < kBlockSize; ++x) {
+                    row[x] = pixel(value);
+                    forEachValue<N>([&](int k) { value.c[k] = wrapAdd(value.c[k], step.c[k]); });
+                }
+                forEachValue<N>([&](int k) {
+                    left.c[k] = wrapAdd(left.c[k], leftStep.c[k]);
+                    right.c[k] = wrapAdd(right.c[k], rightStep.c[k]);
+                });
+            }
+        }
+    }
+}
+
+}  // namespace marrow
