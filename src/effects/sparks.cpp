@@ -169,10 +169,11 @@ void blockGlitch(uint32_t* frame, const uint32_t* image, int32_t flags, int32_t 
     } else {
         a = g_glitchY;
     }
-    // The moduli keep the block plus its 0..7 jitter inside the frame:
-    // 56 + 7 + 256 = 319 + 1 columns, 128 + 7 + 64 = 199 + 1 rows for the
-    // large block, 184 + 7 + 128 and 160 + 7 + 32 for the small one. The base
-    // place is never negative (rand() is 0..32767), so % cannot go below 0.
+    // The moduli keep the block plus its 0..7 jitter inside the frame: the
+    // farthest large block starts at column 56 + 7 and row 128 + 7 and ends
+    // at (318, 198); the farthest small one starts at (184 + 7, 160 + 7) and
+    // ends there too. The base place is never negative (rand() is
+    // 0..32767), so % cannot go below 0.
     const bool large = (flags & 0x40) != 0;
     const int width = large ? 256 : 128;
     const int height = large ? 64 : 32;
@@ -218,7 +219,7 @@ void blockGlitch(uint32_t* frame, const uint32_t* image, int32_t flags, int32_t 
     }
 }
 
-const Particle* sparkPool() { return g_pool; }
+Particle* sparkPool() { return g_pool; }
 bool sparksReady() { return g_sparksReady != 0; }
 int32_t glitchBaseX() { return g_glitchX; }
 int32_t glitchBaseY() { return g_glitchY; }

@@ -58,7 +58,8 @@ void spriteFlash(uint32_t* frame);
 void blockGlitch(uint32_t* frame, const uint32_t* image, int32_t flags, int32_t mode);
 
 // State access for tests and tools; the program itself never calls these.
-const Particle* sparkPool();
+// sparkPool gives the 500 records themselves, so a test can place a particle.
+Particle* sparkPool();
 bool sparksReady();
 int32_t glitchBaseX();
 int32_t glitchBaseY();

@@ -268,12 +268,16 @@ void spiralRibbon(int32_t phase, uint32_t* frame) {
         }
     }
 
+    drawRibbon(frame, RibbonVertices);
+}
+
+void drawRibbon(uint32_t* frame, const Vertex* vertices) {
     for (int m = 0; m < kRibbonQuads; ++m) {
         const int k = 2 * m + 2;
-        const Vertex& a = RibbonVertices[2 * m];
-        const Vertex& b = RibbonVertices[2 * m + 1];
-        const Vertex& c = RibbonVertices[2 * m + 2];
-        const Vertex& d = RibbonVertices[2 * m + 3];
+        const Vertex& a = vertices[2 * m];
+        const Vertex& b = vertices[2 * m + 1];
+        const Vertex& c = vertices[2 * m + 2];
+        const Vertex& d = vertices[2 * m + 3];
         // Anything at or behind depth 1 would project wildly (or with the
         // wrong sign): the whole quad goes, edges included. NaN fails too.
         if (!(a.depth > 1.0 && b.depth > 1.0 && c.depth > 1.0 && d.depth > 1.0)) continue;

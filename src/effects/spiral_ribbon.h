@@ -30,6 +30,13 @@ extern Vertex RibbonVertices[2 * kRibbonSteps];
 // phase: the timeline's truncate(time x 70).
 void spiralRibbon(int32_t phase, uint32_t* frame);
 
+// The drawing half of spiralRibbon, over any vertex array laid out like
+// RibbonVertices (at least 2 x 249 entries): quad m joins steps m and m + 1
+// (m = 0..247) and is skipped whole, edges included, unless all four depths
+// exceed 1.0; six quads in eight are filled, every drawn quad gets its two
+// long edges and its leading cross edge.
+void drawRibbon(uint32_t* frame, const Vertex* vertices);
+
 // Most vertices clipPolygon accepts, and how many `out` must have room for:
 // each of the four clip stages can add at most one vertex per two it gets
 // (a vertex inside followed by one outside gives two), so 6 x count is
