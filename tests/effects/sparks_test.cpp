@@ -266,27 +266,6 @@ TEST_F(Sparks, DepthThroughZeroOrAFaultingDivisionSkipsOnlyTheDrawing) {
     EXPECT_TRUE(frame.padIntact());
 }
 
-TEST_F(Sparks, BrakingHalvesTheSidewaysStepAndDoublesTheDepthStep) {
-    Particle& p = isolateFirstParticle(500);
-    placeStill(p, 0, 0, 3000, 540, 0xFFFFFF);
-    p.vx = static_cast<int32_t>(0x80000000u);  // step -128
-    p.vy = 0x7F000000;                           // step 127
-    // Find a state whose next draw brakes.
-    uint32_t seed = 1;
-    for (;; ++seed) {
-        ModelRand m{seed};
-        if ((m.next() & 0x56) == 0x56) break;
-    }
-    setRandState(seed);
-    GuardedFrame frame;
-    sparkBurst(500, 0, 0, 3000, 64, 70, frame.data());
-    EXPECT_EQ(p.x, -128);
-    EXPECT_EQ(p.y, 127);
-    EXPECT_EQ(p.vx >> 24, -64);  // arithmetic halving keeps the sign
-    EXPECT_EQ(p.vy >> 24, 63);
-    EXPECT_EQ(p.vz >> 24, 1);
-}
-
 TEST_F(Sparks, FlashShowsEachAnimationFrameForFourCallsAtARandomPlace) {
     std::vector<std::vector<uint32_t>> images(8, std::vector<uint32_t>(128 * 32));
     const uint32_t* frames[8];
