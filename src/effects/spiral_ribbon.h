@@ -60,7 +60,8 @@ int clipPolygon(const Vertex* in, int count, Vertex* out, int guard);
 // when its vertices run counter-clockwise as seen on screen (y down): walking
 // forward from the top vertex goes down its left side; the other winding
 // draws nothing, which is how back faces of the ribbon disappear.
-// Meant for convex polygons; any other shape still stays inside the frame.
+// Meant for convex polygons of up to kMaxClipInput vertices; any other shape
+// still stays inside the frame, and a longer one draws nothing.
 void fillPolygon(uint32_t* frame, const Vertex* poly, int count, uint32_t colour);
 
 // Clips the segment a-b one pixel inside every edge of the frame and draws
