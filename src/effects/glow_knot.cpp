@@ -1,0 +1,107 @@
+#include "effects/glow_knot.h"
+
+#include <cmath>
+
+#include "common/framebuffer.h"
+#include "common/numeric.h"
+#include "effects/vec3.h"
+
+namespace marrow {
+
+namespace {
+
+constexpr int kKnotSprites = 300;
+// Focal length in pixels and the projected half-size numerator (a sprite at
+// depth D is 960 / D pixels from centre to edge).
+constexpr double kFocal = 120.0;
+constexpr double kSpriteWorldHalf = 8.0;
+
+}  // namespace
+
+void drawGlowSprite(int32_t centreX, int32_t centreY, int32_t depth, int32_t halfSize, uint32_t* frame,
+                    const uint32_t* sprite) {
+    if (!sprite) return;
+    int32_t left = wrapSub(centreX, halfSize);
+    int32_t right = wrapAdd(centreX, halfSize);
+    if (left > right) {
+        const int32_t t = left;
+        left = right;
+        right = t;
+    }
+    int32_t top = wrapSub(centreY, halfSize);
+    int32_t bottom = wrapAdd(centreY, halfSize);
+    if (top >= kFrameHeight || bottom < 0 || left >= kFrameWidth || right < 0) return;
+    if (depth < 1 || left == right || top == bottom) return;
+
+    // 16.16 steps: the whole sprite (1.0 = 0x10000) across the square. The
+    // numerator is 0x10000, so no quotient can overflow; the differences
+    // are taken wrapping, as the machine subtracted.
+    const int32_t du = 0x10000 / wrapSub(right, left);
+    const int32_t dv = 0x10000 / wrapSub(bottom, top);
+    // A square cut by the left or top edge starts its texture part-way in,
+    // so the visible part is not stretched.
+    int32_t u0 = 0, v = 0;
+    if (left < 0) {
+        u0 = wrapNeg(wrapMul(du, left));
+        left = 0;
+    }
+    if (top < 0) {
+        v = wrapNeg(wrapMul(dv, top));
+        top = 0;
+    }
+    if (right > kFrameWidth - 1) right = kFrameWidth - 1;
+    if (bottom > kFrameHeight - 1) bottom = kFrameHeight - 1;
+
+    for (int32_t y = top; y <= bottom; ++y) {
+        uint32_t* row = frame + y * kFrameWidth;
+        int32_t u = u0;
+        // Row base (v | 0xFF): the sprite row v >> 8 times 256, plus 255,
+        // which reads the next row one column to the left; masking to 16 bits
+        // keeps every index inside the 256x256 sprite.
+        const int32_t rowBase = v | 0xFF;
+        for (int32_t x = left; x <= right; ++x) {
+            const uint32_t t = sprite[static_cast<uint32_t>(wrapAdd(rowBase, u >> 8)) & 0xFFFF];
+            const uint32_t d = row[x];
+            uint32_t r = ((d >> 16) & 0xFF) + ((t >> 16) & 0xFF);
+            uint32_t g = ((d >> 8) & 0xFF) + ((t >> 8) & 0xFF);
+            uint32_t b = (d & 0xFF) + (t & 0xFF);
+            if (r > 255) r = 255;
+            if (g > 255) g = 255;
+            if (b > 255) b = 255;
+            row[x] = (r << 16) | (g << 8) | b;
+            u = wrapAdd(u, du);
+        }
+        v = wrapAdd(v, dv);
+    }
+}
+
+void glowKnot(int32_t phase, uint32_t* frame, const uint32_t* sprite) {
+    const double t = phase / 70.0;
+    // The camera's rates and offsets are single-precision constants widened
+    // to double; the products and sines are double.
+    const Vec3 target = {10 * std::sin(0.15f * t + 0.37f), 10 * std::cos(0.25 * t + 0.54f),
+                         10 * std::cos(0.35f * t + 0.37f)};
+    const Vec3 eye = {100 * std::sin(0.35f * t + 0.21f), 100 * std::cos(0.25 * t + 0.27f),
+                      100 * std::cos(0.75 * t + 0.37f)};
+    const Vec3 up = {std::sin(t), std::cos(t), 0.0};
+    const ViewMatrix view = viewLookAt(eye, target, up);
+
+    for (int i = 0; i < kKnotSprites; ++i) {
+        // 1/300 in single precision, the product too; the curve is in double.
+        const float s = static_cast<float>(i) * 0.0033333334f;
+        const double a = 6.282 * s;
+        const double b = 188.49 * s + t;
+        const Vec3 p = {100 * std::cos(a) + 45 * std::sin(b),
+                        (std::sin(31.41 * s) + 1) * 0.5 * std::cos(b) * 45,
+                        100 * std::sin(a)};
+        const Vec3 q = viewApply(view, p);
+        const int32_t x0 = truncToInt32(q.x - 48);
+        const int32_t y0 = truncToInt32(q.y - 48);
+        const int32_t depth = truncToInt32(q.z);
+        if (depth < 2) continue;  // behind, at or too close to the eye
+        drawGlowSprite(truncToInt32(kFocal * x0 / depth + 160), truncToInt32(100 - kFocal * y0 / depth), depth,
+                       truncToInt32(kFocal * kSpriteWorldHalf / depth), frame, sprite);
+    }
+}
+
+}  // namespace marrow
