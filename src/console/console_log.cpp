@@ -92,8 +92,10 @@ void logLine(const char* text) {
 }
 
 void logText(const char* message) {
+    // A message too long for the buffer is shortened rather than losing its
+    // line end, which would splice it onto the next line of the log.
     char line[256];
-    std::snprintf(line, sizeof line, "%s\r\n", message);
+    std::snprintf(line, sizeof line, "%.253s\r\n", message);
     logLine(line);
 }
 

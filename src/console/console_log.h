@@ -23,7 +23,8 @@ void logLine(const char* text);
 int saveConsoleLog(const char* path);
 
 // Formats message with "%s\r\n" into a 256-byte buffer, as every caller of
-// logLine does, and logs it.
+// logLine does, and logs it. A longer message keeps its first 253 bytes and
+// the line end.
 void logText(const char* message);
 
 // What the Save button does: saves to "debug.txt" in the working directory
