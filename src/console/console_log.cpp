@@ -48,6 +48,7 @@ void openConsoleLog() {
         std::lock_guard<std::mutex> lock(s.mutex);
         setConsoleText(s.text, kBanner);
         ++s.version;
+        s.addedSinceShown = kReplaceAll;
         // The window can be opened once per process; a second call only
         // rewrites the banner.
         if (s.state == ConsoleWindowState::NotStarted) {
@@ -70,11 +71,13 @@ void openConsoleLog() {
 
 void logLine(const char* text) {
     if (text == nullptr) return;
+    const size_t length = std::char_traits<char>::length(text);
     // Outside the lock: a slow terminal must not hold up the window.
-    writeToStderr(text, std::char_traits<char>::length(text));
+    writeToStderr(text, length);
     ConsoleShared& s = consoleShared();
     std::unique_lock<std::mutex> lock(s.mutex);
     prependConsoleText(s.text, text);
+    s.addedSinceShown = s.addedSinceShown > kReplaceAll - length ? kReplaceAll : s.addedSinceShown + length;
     const uint64_t mine = ++s.version;
     // Only another thread waits, and only for a window that is open: the
     // console thread itself (the Save button) would wait for itself, and

@@ -39,7 +39,8 @@ std::string consoleText();
 // Exit). False before, after, and always without a display.
 bool consoleWindowOpen();
 
-// The log text as the window last took it (empty if it never did).
+// What the window's text view holds, with "\n" line ends (empty if the
+// window never opened).
 std::string consoleWindowText();
 
 }  // namespace marrow

@@ -25,13 +25,18 @@ enum class ConsoleWindowState {
     Closed,      // Exit pressed, or no display: the log is only kept
 };
 
+constexpr size_t kReplaceAll = static_cast<size_t>(-1);
+
 struct ConsoleShared {
     std::mutex mutex;
     std::condition_variable shown;  // shownVersion advanced or state left Open
     ConsoleText text;
     uint64_t version = 0;
     uint64_t shownVersion = 0;
-    std::string shownText;  // the log as last handed to the widget
+    // Bytes put on top of the log since the window last took it, so the
+    // window can insert just those; kReplaceAll when the log was replaced.
+    size_t addedSinceShown = 0;
+    std::string shownText;  // the text view's content after its last update
     ConsoleWindowState state = ConsoleWindowState::NotStarted;
     std::thread::id consoleThread;
 };

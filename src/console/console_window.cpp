@@ -20,6 +20,7 @@
 #include <FL/Fl_Text_Display.H>
 #include <FL/x.H>
 
+#include <cstdlib>
 #include <string>
 #include <thread>
 
@@ -65,6 +66,7 @@ struct ConsoleWindow {
     Fl_Double_Window* window = nullptr;  // owns the widgets below
     Fl_Text_Display* view = nullptr;
     Fl_Text_Buffer buffer;
+    std::string shown;  // the log the view holds, with its "\r\n" line ends
 };
 
 void onExit(Fl_Widget*, void* window) { static_cast<Fl_Window*>(window)->hide(); }
@@ -121,29 +123,61 @@ void keepKeyboardFocusAway(Fl_Window* window) {
     XFlush(fl_display);
 }
 
+// True when text[at - 1] and text[at] are the two halves of a "\r\n".
+bool splitsLineEnd(const std::string& text, size_t at) {
+    return at > 0 && at < text.size() && text[at - 1] == '\r' && text[at] == '\n';
+}
+
+// Brings the view from console.shown to log, which is `added` new bytes on
+// top of a prefix of console.shown: inserts those lines at the top and cuts
+// the dropped ones at the bottom. Re-wrapping only what changed keeps a
+// line's hand-over cheap; replacing a full 64 KB log re-wraps all of it and
+// takes milliseconds. Returns false, changing nothing, when the change is not
+// of that form.
+bool showIncrement(ConsoleWindow& console, const std::string& log, size_t added) {
+    const std::string& old = console.shown;
+    if (added > log.size()) return false;
+    const size_t kept = log.size() - added;
+    if (kept > old.size() || log.compare(added, kept, old, 0, kept) != 0) return false;
+    // Converted piecewise, a "\r\n" split at either seam would keep its '\r'.
+    if (splitsLineEnd(log, added) || splitsLineEnd(old, kept)) return false;
+    const std::string top = withUnixLineEnds(log.data(), added);
+    const int keptInView = static_cast<int>(withUnixLineEnds(old.data(), kept).size());
+    if (keptInView < console.buffer.length()) console.buffer.remove(keptInView, console.buffer.length());
+    if (!top.empty()) console.buffer.insert(0, top.c_str());
+    return true;
+}
+
 // Hands the newest log to the text view if it changed since the last call,
 // paints it, then tells waiting threads which version is on screen.
 void takeNewText(ConsoleWindow& console) {
     ConsoleShared& s = consoleShared();
     std::string raw;
     uint64_t version;
+    size_t added;
     {
         std::lock_guard<std::mutex> lock(s.mutex);
         if (s.version == s.shownVersion) return;
         version = s.version;
         raw.assign(s.text.bytes, s.text.length);
+        added = s.addedSinceShown;
+        s.addedSinceShown = 0;
     }
-    // The text view breaks lines at "\n"; a '\r' would show as a glyph.
-    std::string text = withUnixLineEnds(raw.data(), raw.size());
-    console.buffer.text(text.c_str());
+    if (!showIncrement(console, raw, added)) {
+        // The text view breaks lines at "\n"; a '\r' would show as a glyph.
+        console.buffer.text(withUnixLineEnds(raw.data(), raw.size()).c_str());
+    }
+    console.shown = std::move(raw);
     console.view->insert_position(0);
     console.view->scroll(1, 0);  // line numbers start at 1: newest line on top
     Fl::flush();
+    char* viewText = console.buffer.text();  // a malloc'ed copy
     {
         std::lock_guard<std::mutex> lock(s.mutex);
         s.shownVersion = version;
-        s.shownText = std::move(raw);
+        s.shownText = viewText;
     }
+    std::free(viewText);
     s.shown.notify_all();
 }
 

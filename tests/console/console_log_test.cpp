@@ -40,6 +40,11 @@ std::vector<std::string> splitLines(const std::string& text) {
     return lines;
 }
 
+std::string unixLines(std::string text) {
+    for (size_t at; (at = text.find("\r\n")) != std::string::npos;) text.erase(at, 1);
+    return text;
+}
+
 std::string readFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream out;
@@ -90,13 +95,17 @@ TEST(ConsoleLog, BannerThenLinesNewestFirst) {
     // The hand-over is synchronous: once logLine has returned, an open
     // window already holds the line.
     if (window) {
-        EXPECT_EQ(consoleWindowText(), text);
+        EXPECT_EQ(consoleWindowText(), unixLines(text));
     }
 
     // Opening again only rewrites the banner; no second window appears.
     openConsoleLog();
     EXPECT_EQ(consoleText(), banner);
     EXPECT_EQ(consoleWindowOpen(), window);
+    if (window) {
+        logText("after reopening");
+        EXPECT_EQ(consoleWindowText(), unixLines(consoleText()));
+    }
 }
 
 TEST(ConsoleLog, LogTextFitsMessagesInto256Bytes) {
@@ -153,6 +162,7 @@ TEST(ConsoleLog, FailedSaveLeavesAnOlderFileWhole) {
 
 TEST(ConsoleLog, OverflowKeepsTheNewestLinesWhole) {
     openConsoleLog();
+    const bool window = consoleWindowOpen();
     for (int i = 0; i < 2000; ++i) {
         char line[64];
         std::snprintf(line, sizeof line, "overflow %04d %s", i, std::string(44, '.').c_str());
@@ -170,6 +180,10 @@ TEST(ConsoleLog, OverflowKeepsTheNewestLinesWhole) {
         std::snprintf(expected, sizeof expected, "overflow %04d %s", 1999 - static_cast<int>(k),
                       std::string(44, '.').c_str());
         ASSERT_EQ(lines[k], expected) << "line " << k;
+    }
+    // The window follows the trimming line by line, without a full reload.
+    if (window) {
+        EXPECT_EQ(consoleWindowText(), unixLines(text));
     }
 }
 
@@ -230,6 +244,10 @@ TEST(ConsoleLog, ConcurrentLoggingAndSavingNeverTearsALine) {
     for (std::thread& t : writers) t.join();
     const std::string text = consoleText();
     expectWholeLines(text, kWriters);
+    // Every logLine above waited for the window, so it shows the final log.
+    if (consoleWindowOpen()) {
+        EXPECT_EQ(consoleWindowText(), unixLines(text));
+    }
     // Both writers' last lines are in the log.
     EXPECT_NE(text.find(stressLine(0, kLines - 1) + "\r\n"), std::string::npos);
     EXPECT_NE(text.find(stressLine(1, kLines - 1) + "\r\n"), std::string::npos);
