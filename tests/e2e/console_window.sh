@@ -4,12 +4,16 @@
 # closes only the console, and later log lines still arrive. Keeps one
 # screenshot in $MARROW_BUILD_DIR/artifacts/console.png.
 #
-# Needs xdotool and ImageMagick's import; starts its own Xvfb when DISPLAY
-# is unset. Exits non-zero when any check fails.
+# Needs xvfb-run, xdotool and ImageMagick. Runs on an X server of its own,
+# even when DISPLAY is set: other tests open console windows with the same
+# title, and one of them mapped over ours would catch the clicks. Exits
+# non-zero when any check fails.
 set -u
 
-if [ -z "${DISPLAY:-}" ]; then
-    exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
+if [ -z "${MARROW_CONSOLE_E2E_OWN_X:-}" ]; then
+    export MARROW_CONSOLE_E2E_OWN_X=1
+    # A random first display number keeps parallel xvfb-run calls apart.
+    exec xvfb-run -a -n $((200 + RANDOM % 600)) -s "-screen 0 1280x1024x24" bash "$0" "$@"
 fi
 
 BUILD="${MARROW_BUILD_DIR:?set MARROW_BUILD_DIR to the build directory}"
@@ -57,7 +61,14 @@ fi
 (cd "$work" && exec "$BUILD/marrow" 2>"$work/stderr.txt" >/dev/null) &
 pid=$!
 
-console_window() { xdotool search --onlyvisible --name '^Console Output$' 2>/dev/null | head -1; }
+# Windows of this marrow only: tests running beside this one may show
+# console windows of their own on the same X server.
+console_window() {
+    xdotool search --all --onlyvisible --pid "$pid" --name '^Console Output$' 2>/dev/null | head -1
+}
+display_window() {
+    xdotool search --all --onlyvisible --pid "$pid" --name '^Nightjar Video GFX System$' 2>/dev/null | head -1
+}
 has_console() { [ -n "$(console_window)" ]; }
 no_console() { [ -z "$(console_window)" ]; }
 logged() { grep -qF -- "$1" "$work/stderr.txt"; }
@@ -108,7 +119,7 @@ check "marrow keeps running after Exit" kill -0 "$pid"
 
 # Logging after Exit must not wait for the closed window: a space logs the
 # music time, then any other key ends the presentation.
-sdl="$(xdotool search --onlyvisible --name '^Nightjar Video GFX System$' 2>/dev/null | head -1)"
+sdl="$(display_window)"
 if [ -n "$sdl" ] && kill -0 "$pid" 2>/dev/null; then
     xdotool windowfocus "$sdl" 2>/dev/null
     xdotool key space
@@ -122,6 +133,27 @@ if wait_for 20 bash -c "! kill -0 $pid 2>/dev/null"; then
     check "marrow ends with status 1 (got $status)" test "$status" -eq 1
 else
     fail "marrow ends after a key press"
+fi
+
+# A second run that ends while the console is still open: the console
+# thread is never joined, so the process must still end cleanly with 1.
+rm -f "$work/debug.txt"
+(cd "$work" && exec "$BUILD/marrow" 2>"$work/stderr.txt" >/dev/null) &
+pid=$!
+if wait_for 30 has_console && wait_for 60 logged "Loading & Playing Music.."; then
+    sdl="$(display_window)"
+    [ -n "$sdl" ] && xdotool windowfocus "$sdl" 2>/dev/null
+    xdotool key q
+    if wait_for 20 bash -c "! kill -0 $pid 2>/dev/null"; then
+        wait "$pid"
+        status=$?
+        pid=""
+        check "ending with the console open gives status 1 (got $status)" test "$status" -eq 1
+    else
+        fail "marrow ends with the console open"
+    fi
+else
+    fail "second run reaches the music with the console open"
 fi
 
 finish
