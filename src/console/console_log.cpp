@@ -1,5 +1,9 @@
 // console_log.cpp: the log text, its hand-over to the console window, and
 // saving it to a file. The window itself lives in console_window.cpp.
+//
+// Cost per logged line: a move of the kept log (at most 64 KB) under the
+// mutex, one write to standard error and, while the window is open, one
+// round trip to the console thread, which inserts only the new lines.
 #include "console/console_log.h"
 
 #include <FL/Fl.H>
