@@ -1,36 +1,152 @@
-// Interim log: keeps the text in memory and mirrors it to standard error.
-// The console window replaces this.
+// console_log.cpp: the log text, its hand-over to the console window, and
+// saving it to a file. The window itself lives in console_window.cpp.
+//
+// Cost per logged line: a move of the kept log (at most 64 KB) under the
+// mutex, one write to standard error and, while the window is open, one
+// round trip to the console thread, which inserts only the new lines.
 #include "console/console_log.h"
 
+#include <FL/Fl.H>
+
+#include <chrono>
 #include <cstdio>
-#include <mutex>
+#include <string>
+#include <system_error>
+#include <thread>
+
+#include "console/console_state.h"
 
 namespace marrow {
 
 namespace {
-std::mutex g_mutex;
-std::string g_text;
-}  // namespace
 
-void openConsoleLog() {}
+const char kBanner[] =
+    "-\r\n"
+    "Marrow(win32) build 0.7.4\r\n"
+    "-\r\n"
+    "code, pictures and music made from scratch by the Marrow authors\r\n"
+    "-\r\n"
+    "thanks to everyone who contributed to Marrow\r\n"
+    "and anyone who helped in the development (you know who you are)\r\n";
 
-void logLine(const char* text) {
-    std::fputs(text, stderr);
-    std::lock_guard<std::mutex> lock(g_mutex);
-    g_text.insert(0, text);
+// Mirrors log text to standard error so a terminal or CI log shows it too.
+// One fwrite per call, so lines from two threads never interleave.
+void writeToStderr(const char* text, size_t length) {
+    std::string out = withUnixLineEnds(text, length);
+    std::fwrite(out.data(), 1, out.size(), stderr);
+    std::fflush(stderr);
 }
 
-int saveConsoleLog(const char*) { return 0; }
+}  // namespace
+
+ConsoleShared& consoleShared() {
+    static ConsoleShared* shared = new ConsoleShared;
+    return *shared;
+}
+
+void openConsoleLog() {
+    ConsoleShared& s = consoleShared();
+    writeToStderr(kBanner, sizeof kBanner - 1);
+    bool start = false;
+    {
+        std::lock_guard<std::mutex> lock(s.mutex);
+        setConsoleText(s.text, kBanner);
+        ++s.version;
+        s.addedSinceShown = kReplaceAll;
+        // The window can be opened once per process; a second call only
+        // rewrites the banner.
+        if (s.state == ConsoleWindowState::NotStarted) {
+            s.state = ConsoleWindowState::Starting;
+            start = true;
+        }
+    }
+    if (start) {
+        try {
+            // Never joined: the process may end while the window is open.
+            std::thread(runConsoleThread).detach();
+        } catch (const std::system_error&) {
+            std::lock_guard<std::mutex> lock(s.mutex);
+            s.state = ConsoleWindowState::Closed;
+        }
+    }
+    // Gives the window time to appear before the first start-up line.
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+}
+
+void logLine(const char* text) {
+    if (text == nullptr) return;
+    const size_t length = std::char_traits<char>::length(text);
+    // Outside the lock: a slow terminal must not hold up the window.
+    writeToStderr(text, length);
+    ConsoleShared& s = consoleShared();
+    std::unique_lock<std::mutex> lock(s.mutex);
+    prependConsoleText(s.text, text);
+    s.addedSinceShown = s.addedSinceShown > kReplaceAll - length ? kReplaceAll : s.addedSinceShown + length;
+    const uint64_t mine = ++s.version;
+    // Only another thread waits, and only for a window that is open: the
+    // console thread itself (the Save button) would wait for itself, and
+    // before the window appears or after Exit nobody would ever answer.
+    if (s.state != ConsoleWindowState::Open || s.consoleThread == std::this_thread::get_id()) {
+        return;
+    }
+    lock.unlock();
+    // Wakes the console thread's event loop; it takes the newest text.
+    Fl::awake();
+    lock.lock();
+    s.shown.wait(lock, [&] {
+        return s.shownVersion >= mine || s.state != ConsoleWindowState::Open;
+    });
+}
 
 void logText(const char* message) {
+    // A message too long for the buffer is shortened rather than losing its
+    // line end, which would splice it onto the next line of the log.
     char line[256];
-    std::snprintf(line, sizeof line, "%s\r\n", message);
+    std::snprintf(line, sizeof line, "%.253s\r\n", message);
     logLine(line);
 }
 
+int saveConsoleLog(const char* path) {
+    ConsoleShared& s = consoleShared();
+    std::string text;
+    {
+        std::lock_guard<std::mutex> lock(s.mutex);
+        text.assign(s.text.bytes, s.text.length);
+    }
+    // Written beside the target and renamed over it: a save that fails half
+    // way never leaves a truncated file, and an older file survives.
+    const std::string temp = std::string(path) + ".tmp";
+    std::FILE* file = std::fopen(temp.c_str(), "wb");
+    if (file == nullptr) return 0;
+    bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    ok = std::fclose(file) == 0 && ok;
+    if (ok && std::rename(temp.c_str(), path) == 0) return 1;
+    std::remove(temp.c_str());
+    return 0;
+}
+
+int saveConsoleAndReport() {
+    int saved = saveConsoleLog("debug.txt");
+    logText(saved == 1 ? "Saved console output to debug.txt." : "Failed to save debug.txt.");
+    return saved;
+}
+
 std::string consoleText() {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    return g_text;
+    ConsoleShared& s = consoleShared();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return std::string(s.text.bytes, s.text.length);
+}
+
+bool consoleWindowOpen() {
+    ConsoleShared& s = consoleShared();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return s.state == ConsoleWindowState::Open;
+}
+
+std::string consoleWindowText() {
+    ConsoleShared& s = consoleShared();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return s.shownText;
 }
 
 }  // namespace marrow
