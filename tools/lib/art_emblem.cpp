@@ -132,8 +132,8 @@ EmblemMasks drawNightjar(int width, int height, const EmblemPlacement& where, bo
     fillPolygon(m.body, place(mirrored(rightHalf()), where), wrap);
     for (double side : {1.0, -1.0}) {
         // The white bar across the primaries, and the white tail corner.
-        fillPolygon(m.marks, place(ellipse({0.71 * side, -0.235}, 0.075, 0.022, side * 2.05), where), wrap);
-        fillPolygon(m.marks, place(ellipse({0.07 * side, 0.50}, 0.022, 0.032, 0.0), where), wrap);
+        fillPolygon(m.marks, place(ellipse({0.71 * side, -0.24}, 0.06, 0.02, side * 2.05), where), wrap);
+        fillPolygon(m.marks, place(ellipse({0.07 * side, 0.475}, 0.02, 0.028, 0.0), where), wrap);
     }
     return m;
 }

@@ -385,26 +385,32 @@ Canvas paintLetterTile(const Font& font, const Rgb rowColours[4], const Rgb& glo
 }
 
 // --- g0..g7: "MARROW" with a light sweeping across ------------------------------
+// The word and its glow stay inside the middle 112x16 (rows 8..23, columns
+// 8..119), so the border of whole 8x8 blocks round it is exact black.
 Canvas paintSweep(const Font& font, int frame) {
     Canvas c(128, 32);
-    double size = fitSize(font, "MARROW", 116, 22, 1.0);
+    double size = fitSize(font, "MARROW", 108, 16, 1.0);
     Mask word = font.render("MARROW", size, 1.0);
     Mask placed(128, 32);
     stampMax(placed, word, centreX(word, 64.0), centreY(word, 16.0), false);
     // The sweep: a slanted band moving left to right over the eight frames.
-    const double centre = -8.0 + frame * (144.0 / 7.0);
+    const double centre = -4.0 + frame * (136.0 / 7.0);
     Mask light(128, 32);
     for (int y = 0; y < 32; ++y)
         for (int x = 0; x < 128; ++x) {
             double d = (x - centre) + 0.5 * (y - 16);
-            light.at(x, y) = static_cast<float>(std::exp(-d * d / (2.0 * 12.0 * 12.0)));
+            light.at(x, y) = static_cast<float>(std::exp(-d * d / (2.0 * 11.0 * 11.0)));
         }
     Mask lit(128, 32);
     for (size_t i = 0; i < lit.a.size(); ++i) lit.a[i] = placed.a[i] * light.a[i];
-    // Letters: a deep violet body, brightening to warm white under the sweep,
-    // with an orange halo around the lit part.
-    paintAdd(c, blur(lit, 3, false), kOrange, 0, 0, 1.8);
-    paintOver(c, placed, hex(0x5a4ad8));
+    Mask halo = blur(lit, 3, false);
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 128; ++x)
+            if (y < 8 || y >= 24 || x < 8 || x >= 120) halo.at(x, y) = 0.0f;
+    // Letters: a violet body, brightening to warm white under the sweep,
+    // with an orange halo round the lit part.
+    paintAdd(c, halo, kOrange, 0, 0, 2.2);
+    paintOver(c, placed, hex(0x6a5ae8));
     paintAdd(c, lit, hex(0xfff0d8), 0, 0, 1.2);
     return c;
 }

@@ -146,9 +146,11 @@ void paintAdd(Canvas& dst, const Mask& mask, Rgb colour, int x, int y, double st
 
 Image toImage(const Canvas& canvas) {
     Image out(canvas.width, canvas.height);
-    // Round to nearest: +0.5 before the truncation.
+    // Clamp to 0..1 (NaN counts as 0, so no stray bits reach the top byte),
+    // then round to nearest: +0.5 before the truncation.
     auto byte = [](double v) -> uint32_t {
-        return static_cast<uint32_t>(truncToInt32(std::clamp(v, 0.0, 1.0) * 255.0 + 0.5));
+        double c = v > 0.0 ? std::min(v, 1.0) : 0.0;
+        return static_cast<uint32_t>(truncToInt32(c * 255.0 + 0.5));
     };
     for (size_t i = 0; i < canvas.px.size(); ++i) {
         const Rgb& c = canvas.px[i];

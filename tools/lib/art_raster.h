@@ -105,7 +105,8 @@ void paintOver(Canvas& dst, const Mask& mask, Rgb colour, int x = 0, int y = 0, 
 void paintAdd(Canvas& dst, const Mask& mask, Rgb colour, int x = 0, int y = 0, double strength = 1.0,
               bool wrap = false);
 
-// Quantises each channel: clamp to 0..1, times 255, rounded to nearest.
+// Quantises each channel: clamp to 0..1 (NaN gives 0), times 255, rounded
+// to nearest. The top byte of every word is 0.
 Image toImage(const Canvas& canvas);
 
 // For images added over other layers: every size x size block whose largest
