@@ -114,13 +114,16 @@ Canvas paintStart() {
         double regions = tileFbm(wu, wv, 2, 4, 0.55, 13);
         // Vein field: a diagonal sine (whole periods across the tile) bent by
         // gentle turbulence, so the veins flow instead of crackling.
-        double vein = std::sin(kTau * (wu + 2.0 * wv) + 3.5 * tileFbm(wu, wv, 2, 4, 0.5, 14));
+        double vein = std::sin(kTau * (wu + 2.0 * wv) + 3.5 * tileFbm(wu, wv, 2, 3, 0.5, 14));
+        // A second, fainter family of veins across the first.
+        double cross = std::sin(kTau * (3.0 * wu - wv) + 4.0 * tileFbm(wu, wv, 3, 3, 0.5, 16));
         double fine = tileFbm(u, v, 16, 3, 0.5, 15);
         Rgb c = base.sample(0.5 + 0.6 * regions);
         c = c * (0.88 + 0.15 * fine);
         double line = 1.0 - smoothstep(0.0, 0.09, std::abs(vein));
         double halo = 1.0 - smoothstep(0.0, 0.45, std::abs(vein));
         c = c + hex(0x2a3a78) * (0.4 * halo) + hex(0x8cc8e8) * (0.45 * line);
+        c = c + hex(0x5a4aa0) * (0.3 * (1.0 - smoothstep(0.0, 0.07, std::abs(cross))));
         return c;
     });
 }
@@ -134,10 +137,10 @@ Canvas paintTitleStrip(const Font& font) {
     Mask sub = font.render("A REAL-TIME PRESENTATION", 8.0, 2.0, &baseline);
     int sx = centreX(sub, 160.0);
     paintOver(c, sub, hex(0xc8d4ff), sx, 38 - baseline);
-    // Hairlines either side of the subtitle, as wide as the title.
+    // Hairlines either side of the subtitle, reaching past the title.
     Mask rule(1, 1);
     rule.at(0, 0) = 1.0f;
-    int left = centreX(title, 160.0), right = left + title.width;
+    int left = centreX(title, 160.0) - 40, right = centreX(title, 160.0) + title.width + 40;
     int y = 38 - 3;
     for (int x = left; x < right; ++x) {
         if (x >= sx - 6 && x < sx + sub.width + 6) continue;
@@ -464,6 +467,12 @@ Canvas paintEmblemTile() {
         star.a[0] = static_cast<float>(0.3 + 0.7 * rng.uniform());
         paintAdd(c, star, kIce, rng.below(256), rng.below(256), 0.8, true);
     }
+    // A dim moon behind the main bird, echoing the title picture.
+    Mask disc(256, 256);
+    std::vector<Point> circle;
+    for (int i = 0; i < 96; ++i) circle.push_back({128.0 + 84.0 * std::cos(kTau * i / 96), 128.0 + 84.0 * std::sin(kTau * i / 96)});
+    fillPolygon(disc, circle);
+    paintAdd(c, blur(disc, 6, true), hex(0x1c1450), 0, 0, 1.0, true);
     // Small birds round the corners (one bird wrapped), then the main bird.
     EmblemMasks small = drawNightjar(256, 256, {0.0, 0.0, 96.0, M_PI * 0.75}, true);
     paintAdd(c, blur(small.body, 3, true), hex(0x5a3ad0), 0, 0, 1.0, true);

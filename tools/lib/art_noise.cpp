@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "art_raster.h"
+#include "common/numeric.h"
 
 namespace marrow::art {
 
@@ -47,7 +48,7 @@ double fade(double t) { return t * t * t * (t * (t * 6.0 - 15.0) + 10.0); }
 double tileNoise(double x, double y, int period, uint32_t seed) {
     double px = x * period, py = y * period;
     double fx = std::floor(px), fy = std::floor(py);
-    int ix = static_cast<int>(fx), iy = static_cast<int>(fy);
+    int ix = truncToInt32(fx), iy = truncToInt32(fy);
     double tx = px - fx, ty = py - fy;
     double corner[2][2];
     for (int j = 0; j < 2; ++j)
@@ -78,7 +79,7 @@ double tileFbm(double x, double y, int basePeriod, int octaves, double gain, uin
 
 CellSample tileCells(double x, double y, int cells, uint32_t seed) {
     double px = x * cells, py = y * cells;
-    int cx = static_cast<int>(std::floor(px)), cy = static_cast<int>(std::floor(py));
+    int cx = truncToInt32(std::floor(px)), cy = truncToInt32(std::floor(py));
     CellSample s{1e9, 1e9, 0, 0.0, 0.0};
     for (int j = -2; j <= 2; ++j)
         for (int i = -2; i <= 2; ++i) {
