@@ -336,7 +336,7 @@ Canvas paintWarpBands() {
         .stop(0.92, hex(0x3c0a3a));
     return shade(256, 256, [&](double u, double v) {
         double wobble = 0.06 * std::sin(kTau * 5.0 * u) + 0.1 * tileFbm(u, v, 4, 3, 0.5, 51);
-        double t = v * 6.0 + wobble;  // six bands down the tile
+        double t = v * 4.0 + wobble;  // four bands down the tile: broad rings round the star
         Rgb c = bands.sampleWrapped(t);
         // Rays: 10 round the circle, softly.
         double ray = 0.78 + 0.22 * std::cos(kTau * 10.0 * u + 2.0 * tileNoise(u, v, 4, 52));
@@ -434,21 +434,22 @@ Canvas paintGlow() {
 // --- theend: "THE END" as a tile ---------------------------------------------------
 Canvas paintTheEnd(const Font& font) {
     Canvas c(256, 256);
+    // Large rows repeat once across the tile, small rows twice; the text
+    // size is fitted so the natural line nearly fills its period.
     struct Row {
-        const char* text;
-        double size;  // 0: fitted to the period
         int period, x, centreY;
         Rgb colour;
     };
-    const Row rows[4] = {{"THE END \xB7 ", 0.0, 256, 10, 40, hex(0xffe2b0)},
-                         {"THE END \xB7 ", 0.0, 128, 30, 100, hex(0x9a86ff)},
-                         {"THE END \xB7 ", 0.0, 256, 138, 164, hex(0xff9a3a)},
-                         {"THE END \xB7 ", 0.0, 128, 94, 226, hex(0x9a86ff)}};
+    const char* text = "THE END \xB7 ";  // "\xB7": Latin-1 middle dot
+    const Row rows[4] = {{256, 10, 40, hex(0xffe2b0)},
+                         {128, 30, 100, hex(0x9a86ff)},
+                         {256, 138, 164, hex(0xff9a3a)},
+                         {128, 94, 226, hex(0x9a86ff)}};
     for (const Row& row : rows) {
         Mask line(256, 256);
-        double size = fitAdvance(font, row.text, row.period * 0.94, 60.0);
-        Mask probe = font.render(row.text, size);
-        font.stampRepeated(line, row.text, size, row.period, row.x, centreY(probe, row.centreY));
+        double size = fitAdvance(font, text, row.period * 0.94, 60.0);
+        Mask probe = font.render(text, size);
+        font.stampRepeated(line, text, size, row.period, row.x, centreY(probe, row.centreY));
         paintAdd(c, blur(line, size > 30 ? 4 : 2, true), kEmber, 0, 0, 0.7);
         paintOver(c, line, row.colour);
     }

@@ -84,14 +84,23 @@ bool writeJpeg(const std::string& path, const Image& image, const JpegOptions& o
         error = path + ": " + error;
         return false;
     }
-    FILE* f = std::fopen(path.c_str(), "wb");
+    // Written beside the target and renamed over it, so a failed run never
+    // leaves a truncated image where the program would read it.
+    const std::string temp = path + ".tmp";
+    FILE* f = std::fopen(temp.c_str(), "wb");
     if (!f) {
         error = path + ": cannot create the file";
         return false;
     }
     size_t written = std::fwrite(bytes.data(), 1, bytes.size(), f);
     if (std::fclose(f) != 0 || written != bytes.size()) {
+        std::remove(temp.c_str());
         error = path + ": write failed";
+        return false;
+    }
+    if (std::rename(temp.c_str(), path.c_str()) != 0) {
+        std::remove(temp.c_str());
+        error = path + ": cannot replace the file";
         return false;
     }
     return true;

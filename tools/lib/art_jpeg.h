@@ -24,8 +24,9 @@ struct JpegOptions {
 // Encodes to memory; false with a message on failure.
 bool encodeJpeg(const Image& image, const JpegOptions& options, std::vector<uint8_t>& out, std::string& error);
 
-// Encodes and writes the file (created or replaced); false with a message
-// naming the file on failure.
+// Encodes and writes the file (created or replaced through a temporary
+// file beside it, so the old file or nothing stays on failure); false with a
+// message naming the file on failure.
 bool writeJpeg(const std::string& path, const Image& image, const JpegOptions& options, std::string& error);
 
 }  // namespace marrow::art
