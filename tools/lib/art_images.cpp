@@ -370,24 +370,29 @@ Canvas paintCheckerRings() {
 }
 
 // --- tfont1, tfont2: tiles of lettering ---------------------------------------
-// Four rows of 64 pixels; each row is one word stretched (by its tracking)
-// to repeat exactly across the tile, the rows staggered like bricks.
+// The plasma draws these with clamped texture coordinates: the tile shows
+// once, as a rippling panel, and beyond it the edge rows and columns are
+// stretched across the rest of the screen. So the words sit inside a black
+// margin of 8 pixels (the stretched edges add nothing, and the tile still
+// wraps: black meets black), four centred rows of 60 pixels.
 Canvas paintLetterTile(const Font& font, const Rgb rowColours[4], const Rgb& glow) {
     Canvas c(256, 256);
-    // "\xB7" is the Latin-1 middle dot, a separator between the repeats.
-    const char* words[4] = {"MARROW \xB7 ", "NIGHTJAR \xB7 ", "MARROW \xB7 ", "320 x 200 \xB7 "};
+    const char* words[4] = {"MARROW", "NIGHTJAR", "REAL TIME", "PIXELS"};
     for (int row = 0; row < 4; ++row) {
         Mask line(256, 256);
-        double size = fitAdvance(font, words[row], 236.0, 42.0);
-        Mask probe = font.render(words[row], size);
-        font.stampRepeated(line, words[row], size, 256, row * 37 + 6, centreY(probe, row * 64 + 32));
-        paintAdd(c, blur(line, 3, true), glow, 0, 0, 0.6);
+        double size = std::min(48.0, fitSize(font, words[row], 224, 44, 2.0));
+        Mask m = font.render(words[row], size, 2.0);
+        stampMax(line, m, centreX(m, 128.0), centreY(m, 8 + row * 60 + 30), false);
+        paintAdd(c, blur(line, 2, false), glow, 0, 0, 0.7);
         paintOver(c, line, rowColours[row]);
     }
+    // The margin is exact black, glow included.
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 256; ++x)
+            if (x < 8 || x >= 248 || y < 8 || y >= 248) c.at(x, y) = {};
     return c;
 }
 
-// --- g0..g7: "MARROW" with a light sweeping across ------------------------------
 // The word and its glow stay inside the middle 112x16 (rows 8..23, columns
 // 8..119), so the border of whole 8x8 blocks round it is exact black.
 Canvas paintSweep(const Font& font, int frame) {
