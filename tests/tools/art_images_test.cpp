@@ -227,6 +227,19 @@ TEST_F(ArtImages, OverlayBlackBlocksDecodeToExactZero) {
         for (int x : {0, 7, 8, 15, 304, 319}) ASSERT_EQ(strip.at(x, y, 0) | strip.at(x, y, 1) | strip.at(x, y, 2), 0);
 }
 
+TEST_F(ArtImages, ClampedLetterTilesKeepAnExactBlackMargin) {
+    // The plasma stretches these tiles' edge rows and columns over the
+    // screen; a margin of whole 8x8 blocks keeps that stretch black.
+    for (const char* name : {"tfont1", "tfont2"}) {
+        const Decoded& d = painted()[name].decoded;
+        for (int y = 0; y < 256; ++y)
+            for (int x = 0; x < 256; ++x) {
+                if (x >= 8 && x < 248 && y >= 8 && y < 248) continue;
+                ASSERT_EQ(d.at(x, y, 0) | d.at(x, y, 1) | d.at(x, y, 2), 0) << name << " at " << x << "," << y;
+            }
+    }
+}
+
 TEST_F(ArtImages, GlowSpriteFadesOutwardsFromItsCentre) {
     const Image& glow = painted()["envmap2"].image;
     auto lum = [&](int x, int y) {

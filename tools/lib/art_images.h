@@ -7,7 +7,12 @@
 // The table gives each file its exact size, whether it must tile (textures
 // the plasma, tunnel, sphere, plane, warp star and attraction wrap across
 // their edges) and whether it is an overlay (added over other layers, so its
-// background is exact 0 and stays so after JPEG encoding).
+// background is exact 0 and stays so after JPEG encoding). The lettering
+// tiles are drawn by the plasma with clamped coordinates, which stretches
+// their edges over the screen, so they keep an exact-black 8-pixel margin.
+//
+// Cost: the whole set paints and encodes in about a third of a second on
+// one core (fractal noise at every texel dominates).
 #pragma once
 
 #include <string>
