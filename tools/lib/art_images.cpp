@@ -512,7 +512,7 @@ Image ArtStudio::paint(const std::string& name) const {
     } else if (name == "text1") {
         c = paintWordBlock(font_, "MARROW", "REAL TIME", "SOFTWARE RENDERED");
     } else if (name == "text2") {
-        c = paintWordBlock(font_, "PIXELS", "32 BIT", "320 x 200 x 70 HZ");
+        c = paintWordBlock(font_, "PIXELS", "32 BIT", "320 x 200 TRUE COLOUR");
     } else if (name == "rstar1") {
         c = paintWarpBands();
     } else if (name == "tex1") {
