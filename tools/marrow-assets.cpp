@@ -1,10 +1,14 @@
 // marrow-assets: writes the default data set into a directory.
 //
-//   marrow-assets OUTDIR [--only music] [--music-seconds N]
+//   marrow-assets OUTDIR [--only images|scenes|music] [--music-seconds N] [--help]
 //
-// So far it writes the soundtrack, music/demo.mp3: 44.1 kHz stereo at
-// 192 kbit/s, a pulse on every second over a soft chord, fading out at the
-// end. The same bytes on every run.
+// images: OUTDIR/pixmaps/*.jpg and OUTDIR/scenes/envmap2.jpg, painted by the
+//         art toolkit (tools/lib/art_*).
+// scenes: OUTDIR/scenes/*.3ds with their textures (not made by this version;
+//         asking for them alone is an error, the full set skips them).
+// music:  OUTDIR/music/demo.mp3, 44.1 kHz stereo at 192 kbit/s.
+// Everything is deterministic: the same bytes on every run. Exit status 0 on
+// success, 1 when a file cannot be made, 2 for a bad command line.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -13,18 +17,24 @@
 #include <string>
 #include <vector>
 
+#include "art_images.h"
+#include "common/numeric.h"
 #include "mp3_writer.h"
 
-namespace {
-
-constexpr int kRate = 44100;
-
-std::vector<int16_t> synthesise(double seconds) {
-    const int frames = static_cast<int>(seconds * kRate);
+#if __has_include("synth.h")
+#include "synth.h"
+#else
+// Stand-in soundtrack until the synthesiser lands in tools/lib/synth.{h,cpp}:
+// a pulse on every second over a soft chord, fading out at the end. Same
+// name and contract as the real one: interleaved 16-bit stereo at 44.1 kHz.
+namespace marrow {
+std::vector<int16_t> synthesiseSoundtrack(double seconds) {
+    const int rate = 44100;
+    const int frames = truncToInt32(seconds * rate);
     std::vector<int16_t> pcm(static_cast<size_t>(frames) * 2);
     const double chord[3] = {110.0, 164.81, 220.0};
     for (int i = 0; i < frames; ++i) {
-        double t = static_cast<double>(i) / kRate;
+        double t = static_cast<double>(i) / rate;
         double beat = t - std::floor(t);
         double kick = std::sin(2 * M_PI * (55.0 + 100.0 * std::exp(-beat * 30)) * beat) * std::exp(-beat * 8);
         double pad = 0;
@@ -37,32 +47,53 @@ std::vector<int16_t> synthesise(double seconds) {
     }
     return pcm;
 }
+}  // namespace marrow
+#endif
+
+namespace {
+
+constexpr int kMusicRate = 44100;
+constexpr int kMusicKbps = 192;
 
 int usage(FILE* to) {
-    std::fputs("usage: marrow-assets OUTDIR [--only music] [--music-seconds N]\n"
-               "Writes the default data set (music/demo.mp3) into OUTDIR.\n",
+    std::fputs("usage: marrow-assets OUTDIR [--only images|scenes|music] [--music-seconds N] [--help]\n"
+               "Writes the default data set into OUTDIR: pixmaps/*.jpg and scenes/envmap2.jpg (images),\n"
+               "scenes/*.3ds (scenes) and music/demo.mp3 (music). --only makes one part;\n"
+               "--music-seconds sets the soundtrack's length (default 261.5, for tests a few seconds).\n",
                to);
     return to == stdout ? 0 : 2;
+}
+
+bool writeMusic(const std::string& outDir, double seconds, std::string& error) {
+    std::error_code ec;
+    std::filesystem::create_directories(outDir + "/music", ec);
+    if (ec) {
+        error = outDir + "/music: " + ec.message();
+        return false;
+    }
+    using namespace marrow;
+    return writeMp3(outDir + "/music/demo.mp3", synthesiseSoundtrack(seconds), kMusicRate, kMusicKbps, error);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string outDir;
+    std::string outDir, only;
     double musicSeconds = 261.5;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--help" || a == "-h") return usage(stdout);
         if (a == "--only" && i + 1 < argc) {
-            std::string what = argv[++i];
-            if (what != "music") {
-                std::fprintf(stderr, "marrow-assets: --only %s: not made by this version\n", what.c_str());
+            only = argv[++i];
+            if (only != "images" && only != "scenes" && only != "music") {
+                std::fprintf(stderr, "marrow-assets: --only wants images, scenes or music, not '%s'\n", only.c_str());
                 return 2;
             }
         } else if (a == "--music-seconds" && i + 1 < argc) {
-            musicSeconds = std::atof(argv[++i]);
-            if (!(musicSeconds > 0.0 && musicSeconds < 3600.0)) {
-                std::fprintf(stderr, "marrow-assets: --music-seconds wants a length from 0 to 3600\n");
+            char* end = nullptr;
+            musicSeconds = std::strtod(argv[++i], &end);
+            if (end == argv[i] || *end != '\0' || !(musicSeconds > 0.0 && musicSeconds <= 3600.0)) {
+                std::fprintf(stderr, "marrow-assets: --music-seconds wants a length above 0 and at most 3600\n");
                 return 2;
             }
         } else if (!a.empty() && a[0] != '-' && outDir.empty()) {
@@ -73,16 +104,22 @@ int main(int argc, char** argv) {
     }
     if (outDir.empty()) return usage(stderr);
 
-    std::error_code ec;
-    std::filesystem::create_directories(outDir + "/music", ec);
-    if (ec) {
-        std::fprintf(stderr, "marrow-assets: %s/music: %s\n", outDir.c_str(), ec.message().c_str());
+    std::string error;
+    if (only.empty() || only == "images") {
+        if (!marrow::art::writeArtImages(outDir, error)) {
+            std::fprintf(stderr, "marrow-assets: %s\n", error.c_str());
+            return 1;
+        }
+    }
+    if (only == "scenes") {
+        std::fprintf(stderr, "marrow-assets: --only scenes: the scenes are not made by this version yet\n");
         return 1;
     }
-    std::string error;
-    if (!marrow::writeMp3(outDir + "/music/demo.mp3", synthesise(musicSeconds), kRate, 192, error)) {
-        std::fprintf(stderr, "marrow-assets: %s\n", error.c_str());
-        return 1;
+    if (only.empty() || only == "music") {
+        if (!writeMusic(outDir, musicSeconds, error)) {
+            std::fprintf(stderr, "marrow-assets: %s\n", error.c_str());
+            return 1;
+        }
     }
     return 0;
 }
