@@ -327,14 +327,8 @@ TEST(ArtWrite, AnUnwritableDirectoryIsAnErrorNamingIt) {
 
 namespace {
 
-// The tool lives in the build directory: MARROW_BUILD_DIR when the test
-// runner sets it, else the directory above this test binary (build/tests/).
-fs::path toolPath() {
-    if (const char* build = std::getenv("MARROW_BUILD_DIR")) return fs::path(build) / "marrow-assets";
-    std::error_code ec;
-    fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    return ec ? fs::path() : self.parent_path().parent_path() / "marrow-assets";
-}
+// The tool lives in the build directory the tests were built for.
+fs::path toolPath() { return fs::path(MARROW_BUILD_DIR) / "marrow-assets"; }
 
 int runTool(const std::string& args) {
     std::string cmd = toolPath().string() + " " + args + " >/dev/null 2>&1";
