@@ -115,11 +115,16 @@ static const orin_chunk_row *find_row(const orin_chunk_row *table, int rows, uin
 
 static int32_t walk(orin_reader *r, const orin_chunk_row *table, int rows, long end,
                     uint16_t parent) {
-    if (r->depth >= ORIN_MAX_DEPTH) return ORIN_ERR_READ;
     r->depth++;
     r->parent_id = parent;
     int32_t rc = ORIN_OK;
     while (r->pos < end) {
+        /* Level n of the walk reads chunks nested n deep: a chunk deeper
+         * than ORIN_MAX_DEPTH is refused, which also bounds the recursion. */
+        if (r->depth > ORIN_MAX_DEPTH) {
+            rc = ORIN_ERR_READ;
+            break;
+        }
         long start = r->pos;
         uint16_t id;
         uint32_t length;
