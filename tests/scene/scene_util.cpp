@@ -17,7 +17,7 @@ std::string tempFile(const std::vector<uint8_t>& bytes, const std::string& name)
     return path;
 }
 
-Loaded::Loaded(const std::string& path, bool withMotion) {
+void Loaded::load(const std::string& path, bool withMotion) {
     orin_init(15);
     orin_alloc_scene(&scene);
     world = orin_load_world(path.c_str(), scene);
@@ -25,10 +25,14 @@ Loaded::Loaded(const std::string& path, bool withMotion) {
     orin_set_scene(scene);
 }
 
-Loaded::Loaded(const std::vector<uint8_t>& bytes, bool withMotion)
-    : Loaded(tempFile(bytes), withMotion) {}
+Loaded::Loaded(const std::string& path, bool withMotion) { load(path, withMotion); }
+
+Loaded::Loaded(const std::vector<uint8_t>& bytes, bool withMotion) : ownedPath(tempFile(bytes)) {
+    load(ownedPath, withMotion);
+}
 
 Loaded::~Loaded() {
+    if (!ownedPath.empty()) std::remove(ownedPath.c_str());
     orin_free_scene(scene);
     orin_done();
 }

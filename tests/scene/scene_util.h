@@ -23,6 +23,7 @@ struct Loaded {
     orin_scene* scene = nullptr;
     int32_t world = -1;
     int32_t motion = -1;
+    std::string ownedPath;  // a temporary file made from bytes, removed at the end
     explicit Loaded(const std::string& path, bool withMotion = true);
     explicit Loaded(const std::vector<uint8_t>& bytes, bool withMotion = true);
     ~Loaded();
@@ -37,6 +38,9 @@ struct Loaded {
     }
     std::vector<orin_world_node*> worldNodes() const;
     std::vector<orin_kf_node*> kfNodes() const;
+
+private:
+    void load(const std::string& path, bool withMotion);
 };
 
 // A small complete scene: two materials (one with all three maps), a mapped
