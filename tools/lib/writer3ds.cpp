@@ -362,7 +362,7 @@ bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes, std::
         error = path + ": " + std::strerror(errno);
         return false;
     }
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     ok = (std::fclose(f) == 0) && ok;
     if (!ok) error = path + ": write failed";
     return ok;
