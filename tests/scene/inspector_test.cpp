@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -14,11 +15,23 @@ using namespace scenetest;
 
 namespace {
 
+// The tool lives in the build directory: MARROW_BUILD_DIR when set, else
+// one level above this test binary (build/tests/test_scene).
 std::string toolPath() {
-    const char* dir = std::getenv("MARROW_BUILD_DIR");
-    std::string path = std::string(dir ? dir : "build") + "/marrow-scene";
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 ? path : std::string();
+    std::vector<std::string> candidates;
+    if (const char* dir = std::getenv("MARROW_BUILD_DIR")) candidates.push_back(std::string(dir) + "/marrow-scene");
+    char self[4096];
+    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n > 0) {
+        std::string exe(self, static_cast<size_t>(n));
+        std::string dir = exe.substr(0, exe.find_last_of('/'));
+        candidates.push_back(dir + "/../marrow-scene");
+    }
+    for (const std::string& path : candidates) {
+        struct stat st;
+        if (stat(path.c_str(), &st) == 0) return path;
+    }
+    return std::string();
 }
 
 struct ToolRun {
