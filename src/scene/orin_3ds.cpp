@@ -412,7 +412,6 @@ static int32_t h_new_camera(orin_reader *r) {
 }
 
 static int32_t h_new_material(orin_reader *r) {
-    (void)r;
     orin_material *m = (orin_material *)calloc(1, sizeof(orin_material));
     if (!m) return ORIN_ERR_NO_MEMORY;
     m->id = r->next_id++;
