@@ -1,0 +1,329 @@
+/* orin.h: the scene library. Reads 3DS scene files into plain records
+ * (a world list of meshes, materials, cameras, lights, and a keyframer list
+ * of animated nodes with their tracks) over library-wide state: one active
+ * scene, one active camera, option flags and the reader state.
+ *
+ * C-style on purpose: plain structs, functions with the orin_ prefix,
+ * integer result codes (ORIN_OK = 0). Nothing throws. Every record is
+ * zero-filled when allocated (calloc) and owns its name and arrays.
+ *
+ * Units and spaces:
+ *  - Reals are IEEE single precision, integers 32-bit signed unless said.
+ *  - Library space is Y-up: x = file x, y = file z, z = file y. The reader
+ *    exchanges y and z of every position, direction, axis and pivot.
+ *  - Camera FOV and roll, spotlight hotspot/falloff/roll are degrees;
+ *    rotation keys are radians. Colours are r, g, b in 0..1.
+ *  - Ids: world records (meshes, lights, cameras, materials) take the next
+ *    value of a per-file counter from 0 in file order; records made from
+ *    keyframer data (dummies, the ambient record) take node number + 1024.
+ *
+ * Single-threaded: loads and updates must not overlap.
+ */
+#pragma once
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ---- result codes ------------------------------------------------------ */
+enum {
+    ORIN_OK = 0,
+    ORIN_ERR_NO_MEMORY = 1,  /* an allocation failed */
+    ORIN_ERR_OPEN = 2,       /* the file cannot be opened for reading */
+    ORIN_ERR_READ = 3,       /* short read, bad chunk, inconsistent data */
+    ORIN_ERR_VERSION = 4,    /* version byte at file offset 28 below 2 */
+    ORIN_ERR_FRAME = 6,      /* frame outside the range (or negative) */
+    ORIN_ERR_NO_FRAMES = 8,  /* frame_end - frame_start is 0 */
+    ORIN_ERR_NOT_LOADED = 9, /* no active scene, or the needed list is empty */
+    ORIN_ERR_NULL = 10,      /* NULL argument, missing track, nothing to free */
+    ORIN_ERR_LOOKUP = 256    /* a name or node number was not found */
+};
+
+/* ---- option flags (orin_init) ------------------------------------------ */
+enum {
+    ORIN_HIERARCHY = 1, /* the update applies the node hierarchy */
+    ORIN_NORMALS = 2,   /* normals computed after loading, transformed by the update */
+    ORIN_MORPH = 4,     /* morphing objects are blended between their targets */
+    ORIN_TRANSFORM = 8  /* the update transforms vertices, normals and lights */
+};
+
+/* ---- world node types --------------------------------------------------- */
+enum {
+    ORIN_CAMERA = 1,
+    ORIN_LIGHT = 2,
+    ORIN_OBJECT = 4,
+    ORIN_MATERIAL = 8,
+    ORIN_AMBIENT = 16
+};
+
+/* ---- keyframer node types ------------------------------------------------ */
+enum {
+    ORIN_KF_CAMERA = 1,
+    ORIN_KF_CAMERA_TARGET = 2,
+    ORIN_KF_LIGHT = 4, /* omni light */
+    ORIN_KF_SPOTLIGHT = 8,
+    ORIN_KF_LIGHT_TARGET = 16,
+    ORIN_KF_OBJECT = 32,
+    ORIN_KF_AMBIENT = 64
+};
+
+/* ---- track types ----------------------------------------------------------- */
+enum {
+    ORIN_TRACK_POSITION = 1,
+    ORIN_TRACK_ROTATION = 2,
+    ORIN_TRACK_SCALE = 3,
+    ORIN_TRACK_FOV = 4,
+    ORIN_TRACK_ROLL = 5,
+    ORIN_TRACK_COLOR = 6,
+    ORIN_TRACK_MORPH = 7,
+    ORIN_TRACK_HIDE = 8
+};
+
+/* orin_object.flags */
+enum {
+    ORIN_OBJ_HIDDEN = 1,  /* hidden at the current frame (hide track) */
+    ORIN_OBJ_NODE_0800 = 2, /* bit 0x0800 of the node header's first flag word */
+    ORIN_OBJ_DUMMY = 4,   /* a "$$$DUMMY" hierarchy node without geometry */
+    ORIN_OBJ_MORPH = 8    /* morphing at the current frame */
+};
+
+/* orin_material.flags (set by presence chunks) */
+enum {
+    ORIN_MAT_TWO_SIDED = 1, /* 0xA081 */
+    ORIN_MAT_SOFT = 2,      /* 0xA08C */
+    ORIN_MAT_WIRE = 4,      /* 0xA085 */
+    ORIN_MAT_ADDITIVE = 8   /* 0xA083 */
+};
+
+/* orin_face.flags */
+enum {
+    ORIN_FACE_WRAP_U = 1, /* file face flag 0x08 */
+    ORIN_FACE_WRAP_V = 2  /* file face flag 0x10 */
+};
+
+/* orin_light.type */
+enum { ORIN_LIGHT_OMNI = 1, ORIN_LIGHT_SPOT = 2 };
+
+/* orin_track.mode */
+enum { ORIN_TRACK_ONCE = 0, ORIN_TRACK_REPEAT = 1, ORIN_TRACK_LOOP = 2 };
+
+/* ---- basic types ---------------------------------------------------------------- */
+typedef struct orin_vector { float x, y, z; } orin_vector;
+typedef struct orin_quat { float w, x, y, z; } orin_quat; /* w is the scalar part */
+/* Three rows of four: columns 0..2 the linear part, column 3 the
+ * translation; p maps to row_i . (p.x, p.y, p.z, 1). */
+typedef struct orin_matrix { float m[3][4]; } orin_matrix;
+typedef struct orin_color { float r, g, b; } orin_color;
+
+/* ---- world records ------------------------------------------------------------- */
+typedef struct orin_vertex {
+    orin_vector local;         /* object space, after mesh-matrix and pivot corrections */
+    orin_vector camera;        /* camera space (transform step) */
+    orin_vector world;         /* world space (transform step) */
+    orin_vector normal;        /* object-space unit normal */
+    orin_vector camera_normal; /* normal rotated into camera space */
+    orin_vector world_normal;  /* normal rotated into world space */
+    float u, v;                /* mapping coordinates, 0 without mapping */
+} orin_vertex;
+
+struct orin_material;
+
+typedef struct orin_face {
+    uint32_t a, b, c;   /* vertex indices as stored in the file (always < num_vertices) */
+    int32_t flags;      /* ORIN_FACE_WRAP_U | ORIN_FACE_WRAP_V */
+    int32_t material_id; /* id of the face's material, 0 when no group names the face */
+    orin_vertex *pa, *pb, *pc; /* vertices + a, + b, + c of the owning object */
+    struct orin_material *material; /* NULL when no material group names the face */
+    orin_vector normal;
+    orin_vector camera_normal, world_normal;
+} orin_face;
+
+typedef struct orin_object {
+    char *name; /* NULL for a dummy without an instance name */
+    int32_t id;
+    int32_t num_vertices, num_faces;
+    int32_t flags; /* ORIN_OBJ_* */
+    orin_vertex *vertices; /* NULL for a dummy */
+    orin_face *faces;      /* NULL for a dummy */
+    orin_vector pivot;     /* keyframer pivot, already subtracted from the vertices */
+    orin_vector translate, scale; /* current values from the tracks */
+    orin_quat rotate;             /* current absolute rotation */
+    int32_t morph_from, morph_to; /* ids of the morph targets */
+    float morph_alpha;            /* 0 = morph_from, 1 = morph_to */
+    orin_matrix matrix;           /* object to world, rebuilt by every update */
+} orin_object;
+
+typedef struct orin_map {
+    char *file;     /* map file name, NULL when the slot is empty */
+    int32_t tiling; /* the file's 16-bit tiling flags */
+    float u_scale, v_scale, u_offset, v_offset, rotation; /* as stored in the file */
+} orin_map;
+
+typedef struct orin_material {
+    char *name;
+    int32_t id;
+    int32_t shading; /* 0 wire, 1 flat, 2 Gouraud, 3 Phong, 4 metal */
+    int32_t flags;   /* ORIN_MAT_* */
+    orin_color ambient, diffuse, specular;
+    /* 0..1: the file's percentages times 0.01 */
+    float shininess, shin_strength, transparency, trans_falloff, refl_blur, self_illum;
+    orin_map texture, bump, reflection;
+} orin_material;
+
+typedef struct orin_camera {
+    char *name;
+    int32_t id;
+    orin_vector pos, target;
+    float fov;  /* horizontal field of view, degrees */
+    float roll; /* degrees */
+    float size_x, size_y; /* screen size in pixels, set by the caller */
+    float aspect;         /* divides the vertical projection scale, set by the caller */
+    float persp_x, persp_y; /* projection scales (update) */
+    orin_matrix matrix;     /* world to camera space (update) */
+} orin_camera;
+
+typedef struct orin_light {
+    char *name;
+    int32_t id;
+    int32_t type; /* ORIN_LIGHT_OMNI or ORIN_LIGHT_SPOT */
+    orin_vector pos;        /* world position */
+    orin_vector camera_pos; /* camera-space position (transform step) */
+    orin_vector target;     /* spotlight aim point */
+    float roll;             /* spotlight roll, degrees (only a track changes it) */
+    float hotspot, falloff; /* spotlight cone angles, degrees */
+    float inner_range, outer_range; /* attenuation ranges, 0 when absent */
+    orin_color color;
+} orin_light;
+
+typedef struct orin_ambient {
+    char *name;
+    int32_t id;
+    orin_color color; /* written only by its colour track */
+} orin_ambient;
+
+typedef struct orin_world_node {
+    int32_t type; /* ORIN_CAMERA, ORIN_LIGHT, ORIN_OBJECT, ORIN_MATERIAL, ORIN_AMBIENT */
+    void *object; /* the record, of the kind type names */
+    struct orin_world_node *next, *prev;
+} orin_world_node;
+
+/* ---- keyframer records ---------------------------------------------------------- */
+typedef struct orin_key {
+    float frame;
+    float tension, bias, continuity, ease_to, ease_from; /* 0 when the file omits them */
+    /* Position, scale, colour: f[0..2] = x, y, z (library order for vectors).
+     * FOV, roll: f[0]. Rotation: f[0] the whole-number spin sum, f[1..3] the
+     * axis in library space. Morph: i[0] the target object's id. Hide: i[0]
+     * 1 = hidden, 0 = shown. */
+    union { float f[4]; int32_t i[4]; } value;
+    float tangent_in[4], tangent_out[4]; /* Hermite tangents (non-rotation tracks) */
+    orin_quat quat_in, quat_out;         /* inner control quaternions (rotation tracks) */
+    orin_quat quat;                      /* absolute rotation (rotation tracks) */
+    struct orin_key *next, *prev;
+} orin_key;
+
+typedef struct orin_track {
+    int32_t mode;     /* ORIN_TRACK_ONCE, _REPEAT or _LOOP */
+    int32_t num_keys;
+    float last_frame; /* frame of the last key */
+    orin_key *keys;   /* first key */
+    orin_key *cursor; /* last key after reading; where the last search stopped */
+} orin_track;
+
+/* Track sets, one per node kind; every slot is NULL when the file has no
+ * such track. Owned by their keyframer node. */
+typedef struct orin_camera_tracks { orin_track *position, *fov, *roll; } orin_camera_tracks;
+typedef struct orin_target_tracks { orin_track *position; } orin_target_tracks;
+typedef struct orin_light_tracks { orin_track *position, *color; } orin_light_tracks;
+typedef struct orin_spot_tracks { orin_track *position, *color, *roll; } orin_spot_tracks;
+typedef struct orin_object_tracks {
+    orin_track *position, *scale, *rotation, *morph, *hide;
+} orin_object_tracks;
+typedef struct orin_ambient_tracks { orin_track *color; } orin_ambient_tracks;
+
+typedef struct orin_kf_node {
+    int32_t type; /* ORIN_KF_* */
+    int32_t id;   /* node number of the keyframer data */
+    /* The track set of the node's type: orin_camera_tracks (camera),
+     * orin_target_tracks (camera and light targets), orin_light_tracks (omni),
+     * orin_spot_tracks (spotlight), orin_object_tracks, orin_ambient_tracks. */
+    void *tracks;
+    /* The driven record: orin_camera (camera, camera target), orin_light
+     * (lights, light target), orin_object, orin_ambient. */
+    void *object;
+    struct orin_kf_node *parent, *child, *brother; /* hierarchy */
+    struct orin_kf_node *next, *prev;              /* list, file order */
+} orin_kf_node;
+
+typedef struct orin_scene {
+    float frame_start, frame_end; /* animation segment (0 until motion is loaded) */
+    float frame;                  /* current frame */
+    orin_world_node *world, *world_last;
+    orin_kf_node *nodes, *nodes_last;
+} orin_scene;
+
+/* ---- interface -------------------------------------------------------------------- */
+
+/* Resets the library: no active scene, no active camera, flags := flags. */
+int32_t orin_init(int32_t flags);
+/* No active scene, flags := 0. */
+void orin_done(void);
+
+/* Allocates a zeroed scene; 0 or ORIN_ERR_NO_MEMORY. */
+int32_t orin_alloc_scene(orin_scene **scene);
+/* Frees the lists of the scene and the scene record itself (NULL: nothing).
+ * The active scene is cleared when it was this one. */
+void orin_free_scene(orin_scene *scene);
+
+/* World pass: meshes, materials, cameras, lights. A scene already holding
+ * data is emptied first. On failure the partial world is freed. Leaves the
+ * previously active scene active. 0, 1, 2, 3, 4 or 256. */
+int32_t orin_load_world(const char *path, orin_scene *scene);
+/* Motion pass: keyframer nodes, hierarchy, pivots (appended to any earlier
+ * keyframer list). Needs a loaded world (else 9, the file is not opened).
+ * On failure the whole keyframer list is freed. 0, 1, 2, 3, 4, 9 or 256. */
+int32_t orin_load_motion(const char *path, orin_scene *scene);
+
+int32_t orin_set_scene(orin_scene *scene);   /* 10 for NULL (unchanged) */
+int32_t orin_set_camera(orin_camera *camera); /* NULL means no active camera */
+orin_scene *orin_get_scene(void);
+orin_camera *orin_get_camera(void);
+int32_t orin_get_flags(void);
+
+/* Frame range of the active scene: 9 (no scene / no keyframer list), 8
+ * (empty range) or 0. */
+int32_t orin_get_frames(float *start, float *end);
+/* 9, 8 as above; 6 unless frame_start <= frame < frame_end; else 0. */
+int32_t orin_set_frame(float frame);
+
+/* First world node (list order) whose record's name is exactly `name`
+ * (any record kind; records without a name never match). 9 without an
+ * active scene or world; else 0 with *node (NULL when none). */
+int32_t orin_find_object(const char *name, orin_world_node **node);
+int32_t orin_find_object_by_id(int32_t id, orin_world_node **node);
+
+/* 10 when scene is NULL or the list is empty; otherwise frees it, 0. */
+int32_t orin_free_world(orin_scene *scene);
+int32_t orin_free_motion(orin_scene *scene);
+
+/* Used by the reader. 9 without an active scene, 1 on allocation failure. */
+int32_t orin_add_world(int32_t type, void *record);
+/* Appends a keyframer node; parent_number -1 means no parent, otherwise the
+ * node becomes the first child of every node on the list (itself included)
+ * with that number. The node owns `tracks` from then on. */
+int32_t orin_add_node(int32_t type, int32_t number, int32_t parent_number, void *tracks,
+                      void *record);
+
+/* The record's name and id through a world node (NULL / -1 for an unknown
+ * type). */
+const char *orin_record_name(const orin_world_node *node);
+int32_t orin_record_id(const orin_world_node *node);
+
+/* "ORIN_OK", "ORIN_ERR_READ", ...; "ORIN_ERR_UNKNOWN" for other codes. */
+const char *orin_result_name(int32_t code);
+
+#ifdef __cplusplus
+}
+#endif

@@ -1,0 +1,93 @@
+/* orin_internal.h: library-wide state of the scene library and the reader
+ * primitives its chunk handlers share. Private to src/scene.
+ *
+ * Every read is bounded by `limit` (the end of the chunk whose data is being
+ * read, or of the level being walked): a handler can never read into the
+ * next chunk, and a read that would pass the limit fails with ORIN_ERR_READ.
+ */
+#pragma once
+
+#include <stdint.h>
+#include <stdio.h>
+
+#include "scene/orin.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Deepest chunk nesting the walker follows; a file nesting deeper is
+ * refused rather than recursing without bound. */
+#define ORIN_MAX_DEPTH 64
+/* Names keep at most this many bytes (longer strings are read to their
+ * terminator and cut). */
+#define ORIN_NAME_MAX 63
+
+typedef struct orin_reader {
+    FILE *file;
+    long pos;   /* our copy of the stream position (no ftell per read) */
+    long size;  /* file size */
+    long limit; /* reads stop here: end of the current chunk or level */
+    int depth;  /* walk levels entered */
+    /* Id of the enclosing chunk: set on entry to each walk level and not
+     * restored when a deeper level returns (the colour, percentage and map
+     * chunks pick their target by it). */
+    uint16_t parent_id;
+    uint16_t last_id; /* id of the last table chunk whose handling completed */
+    char name_buffer[ORIN_NAME_MAX + 1]; /* last string read */
+    int32_t next_id; /* world: id counter; motion: current node number */
+    /* The record later chunks refer to, and its world node type (0: none).
+     * Reset at the start of each pass. */
+    void *current;
+    int32_t current_type;
+} orin_reader;
+
+typedef struct orin_library {
+    orin_scene *scene;   /* active scene */
+    orin_camera *camera; /* active camera */
+    int32_t flags;       /* ORIN_HIERARCHY | ORIN_NORMALS | ... */
+    orin_reader reader;
+} orin_library;
+
+extern orin_library orin_lib;
+
+/* Chunk handler: reads its chunk's own data from the reader. */
+typedef int32_t (*orin_chunk_handler)(orin_reader *r);
+
+typedef struct orin_chunk_row {
+    uint16_t id;
+    int descend; /* walk the rest of the chunk as sub-chunks */
+    orin_chunk_handler handler; /* NULL: nothing to read */
+} orin_chunk_row;
+
+/* Bounded reads (little-endian); 0 or ORIN_ERR_READ. */
+int32_t orin_read_bytes(orin_reader *r, void *dst, long n);
+int32_t orin_read_u8(orin_reader *r, uint8_t *v);
+int32_t orin_read_u16(orin_reader *r, uint16_t *v);
+int32_t orin_read_s16(orin_reader *r, int16_t *v);
+int32_t orin_read_u32(orin_reader *r, uint32_t *v);
+int32_t orin_read_float(orin_reader *r, float *v);
+/* Reads a NUL-terminated string into name_buffer (first 63 bytes kept). */
+int32_t orin_read_string(orin_reader *r);
+/* Bytes left before the limit. */
+long orin_read_left(const orin_reader *r);
+/* A heap copy of name_buffer, or NULL. */
+char *orin_copy_name(const orin_reader *r);
+
+/* Walks a file with the given table: version check, then the chunk tree.
+ * next_id starts at `first_id`; current is reset. */
+int32_t orin_run_pass(FILE *file, const orin_chunk_row *table, int rows, int32_t first_id);
+
+int32_t orin_world_pass(FILE *file);
+int32_t orin_motion_pass(FILE *file);
+
+/* First world node of the given types (mask of ORIN_CAMERA...) named `name`;
+ * NULL when none or without an active scene. */
+orin_world_node *orin_find_record(const char *name, int32_t type_mask);
+
+/* Frees one world record with everything it owns. */
+void orin_free_record(int32_t type, void *record);
+
+#ifdef __cplusplus
+}
+#endif
