@@ -1,0 +1,24 @@
+// synth.h: the soundtrack of the default data set, synthesised from nothing.
+//
+// synthesiseSoundtrack(seconds) renders the piece composed for the
+// presentation's timeline (synth_score.h) as interleaved 16-bit stereo at
+// 44100 Hz: round(seconds * 44100) frames, the same samples on every run and
+// every machine (fixed seeds, portable math, one thread). 261.5 s gives the
+// full piece, fading to silence between 258 and 260 s; below 20 s it is a
+// compact piece that still swells, grooves and fades to silence at its end.
+// The master stage normalises to about -14 LUFS integrated and limits the
+// peak to -1.5 dBFS (headroom for MP3 encoding). `seconds` must be above 0
+// and at most an hour; anything else (NaN included) gives an empty vector.
+//
+// Cost: about a second of one core for the full length on this machine,
+// plus one float per sample of working memory (about 92 MB at full length).
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace marrow {
+
+std::vector<int16_t> synthesiseSoundtrack(double seconds);
+
+}  // namespace marrow
