@@ -133,11 +133,12 @@ void applyFade(std::vector<float>& mix, int frames, double fadeStart, double fad
 }
 
 // Scales `source` by gain into `dest` and limits it to the ceiling.
-void gainAndLimit(const std::vector<float>& source, std::vector<float>& dest, double gain, double ceiling) {
+void gainAndLimit(const std::vector<float>& source, std::vector<float>& dest, double gain, double ceiling,
+                  std::vector<float>& scratch) {
     for (size_t i = 0; i < source.size(); ++i) dest[i] = static_cast<float>(source[i] * gain);
     // 2 ms of look-ahead, 80 ms release: fast enough to catch kick and crash
     // transients, slow enough not to distort the bass.
-    limitPeaks(dest.data(), dest.size() / 2, ceiling, toFrame(0.002), 0.08 * kSampleRate);
+    limitPeaks(dest.data(), dest.size() / 2, ceiling, toFrame(0.002), 0.08 * kSampleRate, scratch);
 }
 
 }  // namespace
@@ -156,14 +157,15 @@ std::vector<int16_t> synthesiseSoundtrack(double seconds) {
     const double targetPower = dbToGain(2.0 * (kTargetLufs + 0.691));  // 10^((L + 0.691) / 10)
     const double ceiling = dbToGain(kCeilingDb);
     std::vector<float> limited(mix.size());
+    std::vector<float> scratch;
     const double power = gatedKWeightedPower(mix.data(), static_cast<size_t>(frames));
     double gain = power > 0.0 ? std::sqrt(targetPower / power) : 1.0;
-    gainAndLimit(mix, limited, gain, ceiling);
+    gainAndLimit(mix, limited, gain, ceiling, scratch);
     const double after = gatedKWeightedPower(limited.data(), static_cast<size_t>(frames));
     if (after > 0.0) {
         // Never more than 3 dB extra: past that the limiter would pump.
         gain *= std::min(std::sqrt(targetPower / after), 1.4125);
-        gainAndLimit(mix, limited, gain, ceiling);
+        gainAndLimit(mix, limited, gain, ceiling, scratch);
     }
 
     std::vector<int16_t> pcm(limited.size());

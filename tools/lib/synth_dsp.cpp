@@ -90,8 +90,9 @@ double BlepOsc::pulse(double increment, double width) {
     const double b = 2.0 * shifted - 1.0 - polyBlep(shifted, increment);
     phase += increment;
     if (phase >= 1.0) phase -= 1.0;
-    // a - b is a pulse offset by (1 - 2 * width); remove that DC.
-    return a - b + (2.0 * width - 1.0);
+    // a - b is -2 * width for most of the period and 2 - 2 * width for the
+    // rest: a pulse of height 2 whose mean is already zero.
+    return a - b;
 }
 
 void Svf::setup(double cutoffHz, double q) {
@@ -267,9 +268,10 @@ double gatedKWeightedPower(const float* stereo, size_t frames) {
     return meanAbove(std::max(absoluteGate, ungated * 0.1));
 }
 
-void limitPeaks(float* stereo, size_t frames, double ceiling, int lookahead, double releaseSamples) {
+void limitPeaks(float* stereo, size_t frames, double ceiling, int lookahead, double releaseSamples,
+                std::vector<float>& gain) {
     if (frames == 0) return;
-    std::vector<float> gain(frames);
+    gain.resize(frames);
     // The gain each frame needs on its own (never above 1).
     for (size_t i = 0; i < frames; ++i) {
         const double peak = std::max(std::fabs(stereo[i * 2]), std::fabs(stereo[i * 2 + 1]));

@@ -125,6 +125,8 @@ double gatedKWeightedPower(const float* stereo, size_t frames);
 // down linearly over `lookahead` samples before any peak that would pass
 // `ceiling`, and recovers with a one-pole release (time constant in samples).
 // Afterwards no |sample| exceeds the ceiling.
-void limitPeaks(float* stereo, size_t frames, double ceiling, int lookahead, double releaseSamples);
+// `scratch` holds the gain curve (resized to frames; reuse it across calls).
+void limitPeaks(float* stereo, size_t frames, double ceiling, int lookahead, double releaseSamples,
+                std::vector<float>& scratch);
 
 }  // namespace marrow::synth

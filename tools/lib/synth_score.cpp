@@ -45,7 +45,7 @@ const char* const kCreditsTheme[4] = {
     "A4 - - - C5 - - -", "G4 - - - E4 - G4 -", "F4 - - - A4 - D5 -", "D5 - - - C5 - Bb4 -",
 };
 // The break's melody over Gm Bb A.
-const char* const kBreakTheme[3] = {"D5 - - - - - F5 -", "E5 - - - D5 - C5 -", "C#5 - - - - - - -"};
+const char* const kBreakTheme[3] = {"D5 - - - - - F5 -", "A5 - - - F5 - D5 -", "E5 - - - C#5 - - -"};
 
 // A stretch of the tempo map: `beats` equal beats from start to end.
 struct Seg {
@@ -124,7 +124,7 @@ public:
             for (int i = 0; i < 4; ++i)
                 add(Instrument::Stab, t, 0.45, chord->pad[i] + 12 + transpose, 0.35 + 0.3 * strength, -0.45 + 0.3 * i,
                     0.8);
-            add(Instrument::Bass, t, 0.9, chord->bass + transpose, 0.9, 0, 0.7, 0, 0.002);
+            add(Instrument::Bass, t, 0.45, chord->bass + transpose, 0.75, 0, 0.7, 0, 0.002);
         }
     }
 
@@ -233,8 +233,9 @@ public:
                     add(Instrument::Bass, t + beat * 0.5, beat * 0.42, root + 12, g.bassVel * 0.85, 0, g.bassTone);
                     break;
                 case 5: {
-                    // A fixed sixteenth figure of octaves, fifths and sevenths.
-                    static const int kAcidStep[16] = {0, 12, 0, 7, 0, 12, 10, 0, 0, 12, 0, 7, 15, 12, 10, 7};
+                    // A fixed sixteenth figure of roots, fifths and octaves, so it
+                    // fits every chord of the loop.
+                    static const int kAcidStep[16] = {0, 12, 0, 7, 0, 12, 7, 0, 0, 12, 0, 7, 12, 19, 7, 12};
                     static const double kAcidVel[16] = {1, .6, .8, .7, 1, .6, .9, .5, 1, .6, .8, .7, .9, .7, .8, .6};
                     for (int s = 0; s < 4; ++s) {
                         const int idx = (b % 4) * 4 + s;
@@ -609,7 +610,7 @@ void composeTimeline(Arranger& a) {
     a.hit(s180.at(32), 0.45, nullptr, 0);
     a.swell(206.0, 210.0, 0.8, 1.0);
     a.roll(s180.at(56), s180.at(58), 8, 0.4, 0.6);
-    a.roll(s180.at(58), 210.0, 16, 0.6, 0.9);
+    a.roll(s180.at(58), 210.0, 8, 0.5, 0.75);
 
     // 210 - 235: the finale, a whole tone up: everything, the hook doubled.
     const Seg s210{210.0, 235.0, 50};
@@ -644,7 +645,7 @@ void composeTimeline(Arranger& a) {
     a.groove(s235, 38, 46, last);
     a.swell(254.0, 258.0, 0.9, 1.0);
     a.roll(s235.at(38), s235.at(42), 16, 0.35, 0.6);
-    a.roll(s235.at(42), 258.0, 32, 0.6, 0.95);
+    a.roll(s235.at(42), 258.0, 16, 0.5, 0.8);
 
     // 258: the final chord rings out under the fade.
     a.hit(258.0, 1.0, &kDm, 2);
@@ -702,7 +703,8 @@ Score buildScore(double seconds) {
         score.fadeStart = score.fadeEnd - 2.0;
         composeTimeline(a);
     } else {
-        const double fade = std::min(2.0, std::max(0.5, seconds * 0.3));
+        // Two seconds of fade, less for very short pieces, never all of it.
+        const double fade = std::min(2.0, std::max(std::min(0.5, seconds * 0.8), seconds * 0.3));
         score.fadeEnd = seconds;
         score.fadeStart = seconds - fade;
         composeShort(a, seconds, score.fadeStart);

@@ -76,7 +76,7 @@ public:
             const double hz = 47.0 + 125.0 * sweep_;
             phase_ += hz / kRate;
             sweep_ *= sweepCoef_;
-            const double body = softClip(1.8 * sinTurns(phase_)) * 0.85;
+            const double body = softClip(1.8 * sinTurns(phase_)) * 0.7;
             const double click = noise_.next() * click_ * 0.25;
             click_ *= clickCoef_;
             // A 1 ms fade-in so the start never steps.
@@ -96,9 +96,9 @@ private:
 class Snare : public Base {
 public:
     Snare(const NoteEvent& n, uint32_t seed) : Base(n, seed) {
-        tone_ = n.velocity * 0.45;
+        tone_ = n.velocity * 0.35;
         toneCoef_ = decayCoef(0.045);
-        noiseAmp_ = n.velocity * 0.6;
+        noiseAmp_ = n.velocity * 0.42;
         noiseCoef_ = decayCoef(0.09 + 0.08 * n.tone);
         hp_.setup(900.0 + 1500.0 * n.tone, 0.7);
         bp_.setup(5000.0, 0.8);
@@ -137,7 +137,7 @@ public:
             const double env = burst_ + tail_;
             burst_ *= burstCoef_;
             tail_ *= tailCoef_;
-            const double v = bp_.process(noise_.next()).band * env * note_.velocity * 1.6;
+            const double v = bp_.process(noise_.next()).band * env * note_.velocity * 1.0;
             l[i] = v * panL_;
             r[i] = v * panR_;
         }
@@ -154,7 +154,7 @@ class Cymbal : public Base {
 public:
     Cymbal(const NoteEvent& n, uint32_t seed, double tau, double lowCut, double metalMix, double level, double life)
         : Base(n, seed), metalMix_(metalMix), life_(seconds(life)) {
-        amp_ = n.velocity * level;
+        amp_ = n.velocity * level * 1.6;
         coef_ = decayCoef(tau);
         hp_.setup(lowCut, 0.7);
         bp_.setup(std::min(lowCut * 1.4, 12000.0), 0.9);
@@ -276,7 +276,10 @@ public:
                 bp_[0].setup(hz, 2.5);
                 bp_[1].tuneLike(bp_[0]);
             }
-            const double env = u * u * note_.velocity * 0.9 * (age_ < gate_ ? 1.0 : 0.0);
+            // Full at the end of the rise, then gone in 40 ms so the event it
+            // leads into starts on a clean edge.
+            const double tail = std::clamp(static_cast<double>(gate_ - age_) / (0.04 * kRate), 0.0, 1.0);
+            const double env = u * u * note_.velocity * 0.9 * tail;
             l[i] = bp_[0].process(noise_.next()).band * env;
             r[i] = bp_[1].process(noiseR_.next()).band * env;
         }
@@ -369,7 +372,7 @@ public:
         for (auto& o : osc_) o.phase = (noise_.next() + 1.0) * 0.5;
         lfoPhase_ = (noise_.next() + 1.0) * 0.5;
         filterCoef_ = decayCoef(0.16);
-        amp_ = n.velocity * (stab ? 0.2 : 0.13);
+        amp_ = n.velocity * (stab ? 0.2 : 0.15);
     }
     bool render(double* l, double* r, int n) override {
         for (int i = 0; i < n; ++i, ++age_) {
@@ -510,8 +513,8 @@ std::unique_ptr<Voice> makeVoice(const NoteEvent& n, uint32_t seed) {
     case Instrument::Snare: return std::make_unique<Snare>(n, seed);
     case Instrument::Clap: return std::make_unique<Clap>(n, seed);
     case Instrument::ClosedHat: return std::make_unique<Cymbal>(n, seed, 0.03, 7000.0, 0.5, 0.5, 0.2);
-    case Instrument::OpenHat: return std::make_unique<Cymbal>(n, seed, 0.13, 6500.0, 0.5, 0.45, 0.8);
-    case Instrument::Ride: return std::make_unique<Cymbal>(n, seed, 0.3, 4500.0, 0.8, 0.35, 1.5);
+    case Instrument::OpenHat: return std::make_unique<Cymbal>(n, seed, 0.12, 6500.0, 0.5, 0.45, 0.6);
+    case Instrument::Ride: return std::make_unique<Cymbal>(n, seed, 0.2, 4500.0, 0.8, 0.35, 1.0);
     case Instrument::Shaker: return std::make_unique<Cymbal>(n, seed, 0.03, 5000.0, 0.0, 0.4, 0.25);
     case Instrument::Crash: return std::make_unique<Crash>(n, seed);
     case Instrument::Tom: return std::make_unique<Tom>(n, seed);
