@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "common/numeric.h"
+
 namespace marrow::synth {
 
 double sinTurns(double turns) {
@@ -26,6 +28,20 @@ double sinTurns(double turns) {
     p = p * x2 - 1.0 / 6.0;
     p = p * x2 + 1.0;
     return p * x;
+}
+
+double sinFast(double turns) {
+    constexpr int kSize = 4096;
+    // One period plus a guard entry so index + 1 never wraps.
+    static const std::vector<double> table = [] {
+        std::vector<double> t(kSize + 1);
+        for (int i = 0; i <= kSize; ++i) t[i] = sinTurns(static_cast<double>(i) / kSize);
+        return t;
+    }();
+    const double pos = (turns - std::floor(turns)) * kSize;  // [0, kSize]
+    const int i = std::min(truncToInt32(pos), kSize - 1);
+    const double frac = pos - i;
+    return table[i] + (table[i + 1] - table[i]) * frac;
 }
 
 double exp2Det(double x) {

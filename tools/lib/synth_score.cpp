@@ -407,8 +407,8 @@ void composeTimeline(Arranger& a) {
     a.add(Instrument::Bass, s39.at(4), 42.4 - s39.at(4), kA.bass, 0.75, 0, 0.4, 0, 0.01);
     a.roll(39.6, s39.at(2), 4, 0.3, 0.45);
     a.roll(s39.at(2), s39.at(4), 8, 0.45, 0.65);
-    a.roll(s39.at(4), 42.4, 16, 0.65, 0.95);
-    a.swell(39.6, 42.4, 0.9, 1.0);
+    a.roll(s39.at(4), 42.4, 16, 0.6, 0.75);
+    a.swell(39.6, 42.4, 0.75, 1.0);
 
     // 42.4: the drop. One beat of the full chord on a huge hit, then the
     // groove lands at 43.0.
@@ -645,7 +645,7 @@ void composeTimeline(Arranger& a) {
     a.groove(s235, 38, 46, last);
     a.swell(254.0, 258.0, 0.9, 1.0);
     a.roll(s235.at(38), s235.at(42), 16, 0.35, 0.6);
-    a.roll(s235.at(42), 258.0, 16, 0.5, 0.8);
+    a.roll(s235.at(42), 258.0, 16, 0.45, 0.7);
 
     // 258: the final chord rings out under the fade.
     a.hit(258.0, 1.0, &kDm, 2);

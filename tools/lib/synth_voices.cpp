@@ -76,20 +76,23 @@ public:
             const double hz = 47.0 + 125.0 * sweep_;
             phase_ += hz / kRate;
             sweep_ *= sweepCoef_;
-            const double body = softClip(1.8 * sinTurns(phase_)) * 0.7;
+            const double body = softClip(1.8 * sinFast(phase_)) * 0.7;
             const double click = noise_.next() * click_ * 0.25;
             click_ *= clickCoef_;
-            // A 1 ms fade-in so the start never steps.
+            // A 1 ms fade-in so the start never steps, and the last 100 ms
+            // fade out so the tail is not cut.
             const double in = age_ < 44 ? age_ / 44.0 : 1.0;
-            const double v = (body + click) * amp_ * in;
+            const double out = std::min(1.0, (kLife - age_) / (0.1 * kRate));
+            const double v = (body + click) * amp_ * in * out;
             amp_ *= ampCoef_;
             l[i] = v;
             r[i] = v;
         }
-        return age_ < seconds(0.6);
+        return age_ < kLife;
     }
 
 private:
+    static constexpr int kLife = kSampleRate * 6 / 10;  // 0.6 s
     double amp_, ampCoef_, sweep_ = 1.0, sweepCoef_, click_ = 1.0, clickCoef_, phase_ = 0.0;
 };
 
@@ -106,7 +109,7 @@ public:
     bool render(double* l, double* r, int n) override {
         for (int i = 0; i < n; ++i, ++age_) {
             phase_ += 185.0 / kRate;
-            const double body = sinTurns(phase_) * tone_;
+            const double body = sinFast(phase_) * tone_;
             tone_ *= toneCoef_;
             const double x = noise_.next();
             const double v = body + (hp_.process(x).high * 0.7 + bp_.process(x).band * 0.5) * noiseAmp_;
@@ -165,7 +168,9 @@ public:
             const double x = metal_.next() * metalMix_ + noise_.next() * (1.0 - metalMix_);
             const double y = hp_.process(x).high * 0.7 + bp_.process(x).band * 0.6;
             const double in = age_ < attack_ ? static_cast<double>(age_) / attack_ : 1.0;
-            const double v = y * amp_ * in;
+            // The last 10 ms fade out, so cutting the tail never clicks.
+            const double out = std::min(1.0, (life_ - age_) / (0.01 * kRate));
+            const double v = y * amp_ * in * out;
             amp_ *= coef_;
             l[i] = v * panL_;
             r[i] = v * panR_;
@@ -192,15 +197,18 @@ public:
         for (int i = 0; i < n; ++i, ++age_) {
             const double m = metal_.next() * 0.35;
             const double in = age_ < 60 ? age_ / 60.0 : 1.0;
-            const double a = amp_ * in;
+            // The last half second fades out, so the tail ends in silence.
+            const double out = std::min(1.0, (kLife - age_) / (0.5 * kRate));
+            const double a = amp_ * in * out;
             l[i] = hp_[0].process(noise_.next() * 0.65 + m).high * a;
             r[i] = hp_[1].process(noiseR_.next() * 0.65 + m).high * a;
             amp_ *= coef_;
         }
-        return age_ < seconds(3.0);
+        return age_ < kLife;
     }
 
 private:
+    static constexpr int kLife = kSampleRate * 3;
     Noise noiseR_;
     Metal metal_;
     Svf hp_[2];
@@ -220,7 +228,7 @@ public:
             phase_ += base_ * (1.0 + 0.7 * sweep_) / kRate;
             sweep_ *= sweepCoef_;
             const double in = age_ < 44 ? age_ / 44.0 : 1.0;
-            const double v = (softClip(1.5 * sinTurns(phase_)) + noise_.next() * 0.05 * sweep_) * amp_ * in;
+            const double v = (softClip(1.5 * sinFast(phase_)) + noise_.next() * 0.05 * sweep_) * amp_ * in;
             amp_ *= coef_;
             l[i] = v * panL_;
             r[i] = v * panR_;
@@ -248,7 +256,7 @@ public:
             phase_ += (36.0 + 70.0 * sweep_) / kRate;
             sweep_ *= sweepCoef_;
             const double in = age_ < 88 ? age_ / 88.0 : 1.0;
-            const double boom = softClip(2.0 * sinTurns(phase_)) * amp_ * 0.75 * in;
+            const double boom = softClip(2.0 * sinFast(phase_)) * amp_ * 0.75 * in;
             amp_ *= coef_;
             l[i] = boom + lp_[0].process(noise_.next()).low * noiseAmp_ * in;
             r[i] = boom + lp_[1].process(noiseR_.next()).low * noiseAmp_ * in;
@@ -271,8 +279,10 @@ public:
         for (int i = 0; i < n; ++i, ++age_) {
             const double u = std::min(1.0, static_cast<double>(age_) / gate_);
             if (age_ % kControl == 0) {
-                // From 250 Hz up three to six octaves, brighter for higher tone.
-                const double hz = 250.0 * exp2Det(u * (3.0 + 3.0 * note_.tone));
+                // From 250 Hz up three to five octaves (at most 8 kHz: noise
+                // higher up is what MP3 encoding mangles most), brighter for
+                // higher tone.
+                const double hz = 250.0 * exp2Det(u * (3.0 + 2.0 * note_.tone));
                 bp_[0].setup(hz, 2.5);
                 bp_[1].tuneLike(bp_[0]);
             }
@@ -338,7 +348,7 @@ public:
             const double saw = osc_.saw(inc);
             subPhase_ += inc;
             if (subPhase_ >= 1.0) subPhase_ -= 1.0;
-            const double sub = sinTurns(subPhase_);
+            const double sub = sinFast(subPhase_);
             double v = lp_.process(saw).low;
             v = acid_ ? softClip(v * 2.2) * 0.55 : softClip((v * 0.8 + sub * 0.75) * 1.1) * 0.7;
             v *= env_.next(age_) * note_.velocity;
@@ -361,7 +371,7 @@ class Pad : public Base {
 public:
     Pad(const NoteEvent& n, uint32_t seed, bool stab)
         : Base(n, seed),
-          env_(stab ? 40 : seconds(n.attack), gate_, stab ? 0.12 : 0.35),
+          env_(stab ? 40 : seconds(n.attack), gate_, stab ? 0.12 : 0.22),
           stab_(stab) {
         const double hz = midiToHz(n.pitch);
         const double spread = stab ? 0.16 : 0.1;  // semitones each side
@@ -478,7 +488,7 @@ private:
 // the modulation index decaying faster than the tone.
 class Bell : public Base {
 public:
-    Bell(const NoteEvent& n, uint32_t seed) : Base(n, seed), env_(30, gate_, 0.5) {
+    Bell(const NoteEvent& n, uint32_t seed) : Base(n, seed), env_(30, gate_, 0.25) {
         inc_ = midiToHz(n.pitch) / kRate;
         ampCoef_ = decayCoef(1.0);
         indexCoef_ = decayCoef(0.35);
@@ -490,7 +500,7 @@ public:
             if (carrier_ >= 1.0) carrier_ -= 1.0;
             if (modulator_ >= 1.0) modulator_ -= 1.0;
             // Index in turns: 0.45 turns of phase deviation at the strike.
-            const double v = sinTurns(carrier_ + index_ * 0.45 * sinTurns(modulator_)) * env_.next(age_) * amp_ *
+            const double v = sinFast(carrier_ + index_ * 0.45 * sinFast(modulator_)) * env_.next(age_) * amp_ *
                              note_.velocity * 0.3;
             index_ *= indexCoef_;
             amp_ *= ampCoef_;
@@ -514,7 +524,7 @@ std::unique_ptr<Voice> makeVoice(const NoteEvent& n, uint32_t seed) {
     case Instrument::Clap: return std::make_unique<Clap>(n, seed);
     case Instrument::ClosedHat: return std::make_unique<Cymbal>(n, seed, 0.03, 7000.0, 0.5, 0.5, 0.2);
     case Instrument::OpenHat: return std::make_unique<Cymbal>(n, seed, 0.12, 6500.0, 0.5, 0.45, 0.6);
-    case Instrument::Ride: return std::make_unique<Cymbal>(n, seed, 0.2, 4500.0, 0.8, 0.35, 1.0);
+    case Instrument::Ride: return std::make_unique<Cymbal>(n, seed, 0.2, 4500.0, 0.8, 0.35, 0.7);
     case Instrument::Shaker: return std::make_unique<Cymbal>(n, seed, 0.03, 5000.0, 0.0, 0.4, 0.25);
     case Instrument::Crash: return std::make_unique<Crash>(n, seed);
     case Instrument::Tom: return std::make_unique<Tom>(n, seed);
