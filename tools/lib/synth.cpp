@@ -133,13 +133,12 @@ void applyFade(std::vector<float>& mix, int frames, double fadeStart, double fad
     }
 }
 
-// Scales `source` by gain into `dest` and limits it to the ceiling.
-void gainAndLimit(const std::vector<float>& source, std::vector<float>& dest, double gain, double ceiling,
-                  std::vector<float>& scratch) {
-    for (size_t i = 0; i < source.size(); ++i) dest[i] = static_cast<float>(source[i] * gain);
+// Scales the mix by gain and limits it to the ceiling, in place.
+void gainAndLimit(std::vector<float>& mix, double gain, double ceiling, std::vector<float>& scratch) {
+    for (float& v : mix) v = static_cast<float>(v * gain);
     // 2 ms of look-ahead, 80 ms release: fast enough to catch kick and crash
     // transients, slow enough not to distort the bass.
-    limitPeaks(dest.data(), dest.size() / 2, ceiling, toFrame(0.002), 0.08 * kSampleRate, scratch);
+    limitPeaks(mix.data(), mix.size() / 2, ceiling, toFrame(0.002), 0.08 * kSampleRate, scratch);
 }
 
 }  // namespace
@@ -153,27 +152,22 @@ std::vector<int16_t> synthesiseSoundtrack(double seconds) {
     renderScore(score, mix, frames);
     applyFade(mix, frames, score.fadeStart, score.fadeEnd);
 
-    // Normalise: the gain that brings the measured power to the target,
-    // then once more after limiting, since the limiter takes a little off.
+    // Normalise: the gain that brings the measured power to the target; if
+    // the limiter then took off more than 0.1 dB, make that up (at most
+    // 3 dB, past which it would pump) and limit again.
     const double targetPower = dbToGain(2.0 * (kTargetLufs + 0.691));  // 10^((L + 0.691) / 10)
     const double ceiling = dbToGain(kCeilingDb);
-    std::vector<float> limited(mix.size());
     std::vector<float> scratch;
     const double power = gatedKWeightedPower(mix.data(), static_cast<size_t>(frames));
-    double gain = power > 0.0 ? std::sqrt(targetPower / power) : 1.0;
-    gainAndLimit(mix, limited, gain, ceiling, scratch);
-    const double after = gatedKWeightedPower(limited.data(), static_cast<size_t>(frames));
-    // A second pass only if the limiter took off more than 0.1 dB.
-    if (after > 0.0 && after < targetPower * 0.977) {
-        // Never more than 3 dB extra: past that the limiter would pump.
-        gain *= std::min(std::sqrt(targetPower / after), 1.4125);
-        gainAndLimit(mix, limited, gain, ceiling, scratch);
-    }
+    gainAndLimit(mix, power > 0.0 ? std::sqrt(targetPower / power) : 1.0, ceiling, scratch);
+    const double after = gatedKWeightedPower(mix.data(), static_cast<size_t>(frames));
+    if (after > 0.0 && after < targetPower * 0.977)
+        gainAndLimit(mix, std::min(std::sqrt(targetPower / after), 1.4125), ceiling, scratch);
 
-    std::vector<int16_t> pcm(limited.size());
-    for (size_t i = 0; i < limited.size(); ++i) {
+    std::vector<int16_t> pcm(mix.size());
+    for (size_t i = 0; i < mix.size(); ++i) {
         // Round to nearest; the limiter keeps |v| under 1, so no clamp is hit.
-        const double v = std::clamp(static_cast<double>(limited[i]) * 32767.0, -32767.0, 32767.0);
+        const double v = std::clamp(static_cast<double>(mix[i]) * 32767.0, -32767.0, 32767.0);
         pcm[i] = static_cast<int16_t>(truncToInt32(std::floor(v + 0.5)));
     }
     return pcm;

@@ -30,18 +30,14 @@ double sinTurns(double turns) {
     return p * x;
 }
 
-double sinFast(double turns) {
-    constexpr int kSize = 4096;
+const double* sineTable() {
     // One period plus a guard entry so index + 1 never wraps.
     static const std::vector<double> table = [] {
-        std::vector<double> t(kSize + 1);
-        for (int i = 0; i <= kSize; ++i) t[i] = sinTurns(static_cast<double>(i) / kSize);
+        std::vector<double> t(kSineTableSize + 1);
+        for (int i = 0; i <= kSineTableSize; ++i) t[i] = sinTurns(static_cast<double>(i) / kSineTableSize);
         return t;
     }();
-    const double pos = (turns - std::floor(turns)) * kSize;  // [0, kSize]
-    const int i = std::min(truncToInt32(pos), kSize - 1);
-    const double frac = pos - i;
-    return table[i] + (table[i + 1] - table[i]) * frac;
+    return table.data();
 }
 
 double exp2Det(double x) {
@@ -72,44 +68,6 @@ double dbToGain(double db) { return exp2Det(db * (3.32192809488736234787 / 20.0)
 
 double midiToHz(double note) { return 440.0 * exp2Det((note - 69.0) / 12.0); }
 
-double softClip(double x) {
-    // x / sqrt(1 + x^2) is odd, monotonic, bounded by 1 and has slope 1 at 0;
-    // sqrt is exactly rounded, so this is as portable as the rest.
-    return x / std::sqrt(1.0 + x * x);
-}
-
-// polyBLEP residual: subtracts the aliasing step of a jump at phase 0 over
-// one sample on either side (t in turns, dt = increment).
-static double polyBlep(double t, double dt) {
-    if (t < dt) {
-        t /= dt;
-        return t + t - t * t - 1.0;
-    }
-    if (t > 1.0 - dt) {
-        t = (t - 1.0) / dt;
-        return t * t + t + t + 1.0;
-    }
-    return 0.0;
-}
-
-double BlepOsc::saw(double increment) {
-    const double out = 2.0 * phase - 1.0 - polyBlep(phase, increment);
-    phase += increment;
-    if (phase >= 1.0) phase -= 1.0;
-    return out;
-}
-
-double BlepOsc::pulse(double increment, double width) {
-    double shifted = phase + width;
-    if (shifted >= 1.0) shifted -= 1.0;
-    const double a = 2.0 * phase - 1.0 - polyBlep(phase, increment);
-    const double b = 2.0 * shifted - 1.0 - polyBlep(shifted, increment);
-    phase += increment;
-    if (phase >= 1.0) phase -= 1.0;
-    // a - b is -2 * width for most of the period and 2 - 2 * width for the
-    // rest: a pulse of height 2 whose mean is already zero.
-    return a - b;
-}
 
 void Svf::setup(double cutoffHz, double q) {
     const double fc = std::clamp(cutoffHz, 20.0, 0.45 * kSampleRate);
@@ -120,15 +78,6 @@ void Svf::setup(double cutoffHz, double q) {
     a1 = 1.0 / (1.0 + g * (g + k));
     a2 = g * a1;
     a3 = g * a2;
-}
-
-Svf::Out Svf::process(double x) {
-    const double v3 = x - ic2;
-    const double v1 = a1 * ic1 + a2 * v3;
-    const double v2 = ic2 + a2 * ic1 + a3 * v3;
-    ic1 = 2.0 * v1 - ic1;
-    ic2 = 2.0 * v2 - ic2;
-    return {v2, v1, x - k * v1 - v2};
 }
 
 double onePoleCoef(double cutoffHz) {

@@ -9,9 +9,13 @@
 // (the build disables fused multiply-add for the same reason).
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
+
+#include "common/numeric.h"
 
 namespace marrow::synth {
 
@@ -20,10 +24,19 @@ constexpr double kPi = 3.14159265358979323846;
 
 // sin(2*pi*turns), any finite argument; absolute error below 1e-9.
 double sinTurns(double turns);
-// sin(2*pi*turns) from a 4096-entry table (built with sinTurns) with linear
-// interpolation; absolute error below 3e-7 (-130 dB). For oscillators that
-// need a sine every sample.
-double sinFast(double turns);
+// One period of sinTurns in kSineTableSize + 1 entries (the last repeats the first).
+constexpr int kSineTableSize = 4096;
+const double* sineTable();
+
+// sin(2*pi*turns) from the table with linear interpolation; absolute error
+// below 3e-7 (-130 dB). For oscillators that need a sine every sample.
+inline double sinFast(double turns) {
+    static const double* const table = sineTable();
+    const double pos = (turns - std::floor(turns)) * kSineTableSize;  // [0, size]
+    const int i = std::min(truncToInt32(pos), kSineTableSize - 1);
+    const double frac = pos - i;
+    return table[i] + (table[i + 1] - table[i]) * frac;
+}
 // 2^x for x in [-1000, 1000] (clamped outside); relative error below 1e-12.
 double exp2Det(double x);
 // e^x through exp2Det.
@@ -33,7 +46,8 @@ double dbToGain(double db);
 // Frequency in Hz of a MIDI note number (69 = A4 = 440 Hz), fractional allowed.
 double midiToHz(double note);
 // tanh-like soft clipper: odd, monotonic, |y| < 1, slope 1 at 0.
-double softClip(double x);
+// x / sqrt(1 + x^2); sqrt is exactly rounded, so this is as portable as the rest.
+inline double softClip(double x) { return x / std::sqrt(1.0 + x * x); }
 
 // Deterministic white noise: xorshift32, uniform in [-1, 1).
 struct Noise {
@@ -53,9 +67,37 @@ struct Noise {
 struct BlepOsc {
     double phase = 0.0;
     // Rising ramp from -1 to 1 with the jump smoothed over one sample each side.
-    double saw(double increment);
-    // Pulse of the given width (0..1), mean removed, from two offset saws.
-    double pulse(double increment, double width);
+    double saw(double increment) {
+        const double out = 2.0 * phase - 1.0 - polyBlep(phase, increment);
+        phase += increment;
+        if (phase >= 1.0) phase -= 1.0;
+        return out;
+    }
+    // Pulse of the given width (0..1), zero mean, from two offset saws.
+    double pulse(double increment, double width) {
+        double shifted = phase + width;
+        if (shifted >= 1.0) shifted -= 1.0;
+        const double a = 2.0 * phase - 1.0 - polyBlep(phase, increment);
+        const double b = 2.0 * shifted - 1.0 - polyBlep(shifted, increment);
+        phase += increment;
+        if (phase >= 1.0) phase -= 1.0;
+        // a - b is -2 * width for most of the period and 2 - 2 * width for the
+        // rest: a pulse of height 2 whose mean is already zero.
+        return a - b;
+    }
+    // polyBLEP residual: subtracts the aliasing step of a jump at phase 0
+    // over one sample on either side (t in turns, dt = increment).
+    static double polyBlep(double t, double dt) {
+        if (t < dt) {
+            t /= dt;
+            return t + t - t * t - 1.0;
+        }
+        if (t > 1.0 - dt) {
+            t = (t - 1.0) / dt;
+            return t * t + t + t + 1.0;
+        }
+        return 0.0;
+    }
 };
 
 // Topology-preserving state-variable filter (trapezoidal integration), stable
@@ -76,7 +118,14 @@ struct Svf {
     struct Out {
         double low, band, high;
     };
-    Out process(double x);
+    Out process(double x) {
+        const double v3 = x - ic2;
+        const double v1 = a1 * ic1 + a2 * v3;
+        const double v2 = ic2 + a2 * ic1 + a3 * v3;
+        ic1 = 2.0 * v1 - ic1;
+        ic2 = 2.0 * v2 - ic2;
+        return {v2, v1, x - k * v1 - v2};
+    }
 };
 
 // One-pole low-pass: y += c * (x - y); c from a cutoff in Hz.

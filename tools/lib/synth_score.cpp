@@ -113,7 +113,16 @@ public:
 
     void add(Instrument instrument, double time, double duration, double pitch, double velocity, double pan = 0.0,
              double tone = 0.5, double duck = 0.0, double attack = 0.005) {
-        score_.notes.push_back({time, duration, instrument, pitch, velocity, pan, tone, duck, attack});
+        score_.notes.push_back({time, duration, instrument, pitch, velocity, pan, tone, duck, attack, 1, {0, 0, 0}});
+    }
+
+    // The four pad tones of a chord as one note (they share a filter).
+    void chord(Instrument instrument, double time, double duration, const Chord& c, double offset, double velocity,
+               double tone, double attack) {
+        add(instrument, time, duration, c.pad[0] + offset, velocity, 0.0, tone, 0.0, attack);
+        NoteEvent& e = score_.notes.back();
+        e.chordNotes = 4;
+        for (int i = 0; i < 3; ++i) e.chordPitch[i] = c.pad[i + 1] + offset;
     }
 
     // A marked section change: cymbal, boom and, if given, a chord stab.
@@ -121,9 +130,7 @@ public:
         add(Instrument::Crash, t, 2.5, 0, 0.55 + 0.4 * strength, 0, 0.5);
         add(Instrument::Impact, t, 1.6, 0, 0.35 + 0.6 * strength);
         if (chord) {
-            for (int i = 0; i < 4; ++i)
-                add(Instrument::Stab, t, 0.45, chord->pad[i] + 12 + transpose, 0.35 + 0.3 * strength, -0.45 + 0.3 * i,
-                    0.8);
+            this->chord(Instrument::Stab, t, 0.45, *chord, 12 + transpose, 0.35 + 0.3 * strength, 0.8, 0.001);
             add(Instrument::Bass, t, 0.45, chord->bass + transpose, 0.75, 0, 0.7, 0, 0.002);
         }
     }
@@ -144,8 +151,7 @@ public:
 
     void pad(double t, double duration, const Chord& chord, double velocity, double tone, double attack,
              int transpose) {
-        for (int i = 0; i < 4; ++i)
-            add(Instrument::Pad, t, duration, chord.pad[i] + transpose, velocity, -0.6 + 0.4 * i, tone, 0, attack);
+        this->chord(Instrument::Pad, t, duration, chord, transpose, velocity, tone, attack);
     }
 
     // Plays a line of eighth-note tokens (see kHook) from `t`, each token

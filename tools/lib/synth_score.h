@@ -49,6 +49,10 @@ struct NoteEvent {
     double tone;
     double duck;    // kicks: sidechain depth 0..1 they pull the pads and bass down by
     double attack;  // pads, bass, lead: attack time in seconds
+    // Pads and stabs sound a whole chord through one filter: `pitch` and
+    // then these, spread from left (first) to right (last).
+    int chordNotes;         // 1 .. 4, including `pitch`
+    double chordPitch[3];   // the notes after `pitch`
 };
 
 struct Score {

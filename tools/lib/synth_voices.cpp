@@ -366,20 +366,28 @@ private:
     double hz_, filterEnv_ = 1.0, filterCoef_, subPhase_ = 0.0;
 };
 
-// Pads and stabs: three detuned saws per note, spread left, centre, right.
+// Pads and stabs: a chord of up to four notes, three detuned saws each
+// (left, centre, right), the notes spread across the stereo field, all
+// through one filter per side.
 class Pad : public Base {
 public:
     Pad(const NoteEvent& n, uint32_t seed, bool stab)
         : Base(n, seed),
           env_(stab ? 40 : seconds(n.attack), gate_, stab ? 0.12 : 0.22),
-          stab_(stab) {
-        const double hz = midiToHz(n.pitch);
+          stab_(stab),
+          notes_(std::clamp(n.chordNotes, 1, 4)) {
         const double spread = stab ? 0.16 : 0.1;  // semitones each side
-        inc_[0] = hz * exp2Det(-spread / 12.0) / kRate;
-        inc_[1] = hz / kRate;
-        inc_[2] = hz * exp2Det(spread * 0.93 / 12.0) / kRate;
-        // Free-running oscillators: start each at its own phase.
-        for (auto& o : osc_) o.phase = (noise_.next() + 1.0) * 0.5;
+        for (int k = 0; k < notes_; ++k) {
+            const double hz = midiToHz(k == 0 ? n.pitch : n.chordPitch[k - 1]);
+            inc_[k][0] = hz * exp2Det(-spread / 12.0) / kRate;
+            inc_[k][1] = hz / kRate;
+            inc_[k][2] = hz * exp2Det(spread * 0.93 / 12.0) / kRate;
+            // Free-running oscillators: start each at its own phase.
+            for (auto& o : osc_[k]) o.phase = (noise_.next() + 1.0) * 0.5;
+            // Lowest note left of centre, highest right; the note's own pan shifts all.
+            const double pan = notes_ > 1 ? -0.6 + 1.2 * k / (notes_ - 1) : 0.0;
+            panGains(std::clamp(pan + n.pan, -1.0, 1.0), gainL_[k], gainR_[k]);
+        }
         lfoPhase_ = (noise_.next() + 1.0) * 0.5;
         filterCoef_ = decayCoef(0.16);
         amp_ = n.velocity * (stab ? 0.2 : 0.15);
@@ -399,12 +407,17 @@ public:
                 lp_[1].tuneLike(lp_[0]);
             }
             if (stab_) filterEnv_ *= filterCoef_;
-            const double a = osc_[0].saw(inc_[0]);
-            const double b = osc_[1].saw(inc_[1]);
-            const double c = osc_[2].saw(inc_[2]);
+            double left = 0.0, right = 0.0;
+            for (int k = 0; k < notes_; ++k) {
+                const double a = osc_[k][0].saw(inc_[k][0]);
+                const double b = osc_[k][1].saw(inc_[k][1]);
+                const double c = osc_[k][2].saw(inc_[k][2]);
+                left += (a + 0.7 * b) * gainL_[k];
+                right += (c + 0.7 * b) * gainR_[k];
+            }
             const double e = env_.next(age_) * amp_;
-            l[i] = lp_[0].process(a + 0.7 * b).low * e * panL_;
-            r[i] = lp_[1].process(c + 0.7 * b).low * e * panR_;
+            l[i] = lp_[0].process(left).low * e;
+            r[i] = lp_[1].process(right).low * e;
         }
         return !env_.done(age_);
     }
@@ -412,8 +425,10 @@ public:
 private:
     Envelope env_;
     bool stab_;
-    BlepOsc osc_[3];
-    double inc_[3];
+    int notes_;
+    BlepOsc osc_[4][3];
+    double inc_[4][3];
+    double gainL_[4], gainR_[4];
     Svf lp_[2];
     double lfoPhase_, filterEnv_ = 1.0, filterCoef_, amp_;
 };
