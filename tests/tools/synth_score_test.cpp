@@ -72,3 +72,37 @@ TEST(SynthScore, ShortPiecesSwellGrooveAndEndOnAHit) {
     EXPECT_DOUBLE_EQ(cut.fadeStart, 98.0);
     EXPECT_DOUBLE_EQ(cut.fadeEnd, 100.0);
 }
+
+TEST(SynthScore, EveryPitchIsInTheKeyOfItsSection) {
+    // D minor (D E F G A Bb C) plus the C# of the A7 chord; from 210 s the
+    // piece is a whole tone up, in E minor with D#.
+    auto inKey = [](double pitch, int transpose) {
+        static const bool kDMinor[12] = {true,  true,  true, false, true, true,   // C C# D D# E F
+                                         false, true,  false, true, true, false};  // F# G G# A Bb B
+        const int pc = ((static_cast<int>(std::lround(pitch)) - transpose) % 12 + 12) % 12;
+        return kDMinor[pc] && std::fabs(pitch - std::lround(pitch)) < 1e-9;
+    };
+    const Score s = buildScore(261.5);
+    int checked = 0;
+    for (const NoteEvent& e : s.notes) {
+        switch (e.instrument) {
+        case Instrument::Bass:
+        case Instrument::AcidBass:
+        case Instrument::Pad:
+        case Instrument::Stab:
+        case Instrument::Lead:
+        case Instrument::Pluck:
+        case Instrument::Bell: {
+            const int transpose = e.time >= 210.0 ? 2 : 0;
+            ASSERT_TRUE(inKey(e.pitch, transpose)) << e.time << " s, pitch " << e.pitch;
+            for (int i = 0; i + 1 < e.chordNotes; ++i)
+                ASSERT_TRUE(inKey(e.chordPitch[i], transpose)) << e.time << " s, chord pitch " << e.chordPitch[i];
+            ++checked;
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    EXPECT_GT(checked, 1000);
+}

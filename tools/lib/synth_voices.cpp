@@ -455,7 +455,7 @@ public:
             const double a = osc_[0].saw(inc_ * 1.0035);
             const double b = osc_[1].saw(inc_ * 0.9965);
             const double p = osc_[2].pulse(inc_ * 0.5, 0.3);
-            const double e = env_.next(age_) * note_.velocity * 0.2;
+            const double e = env_.next(age_) * note_.velocity * 0.24;
             // The two saws go to opposite sides, the sub-octave pulse down the middle.
             const double mid = p * 0.45;
             const double left = lp_.process(a + b + mid).low;
