@@ -527,15 +527,19 @@ void composeTimeline(Arranger& a) {
     beat.arpVel = 0.3;
     const Seg s79{79.0, 89.0, 20};
     a.hit(79.0, 0.7, &kDm, 0);
-    a.groove(s79, 0, 20, beat);
+    // The pads and plucks open bar by bar through the canyon.
+    for (int bar = 0; bar < 5; ++bar) {
+        beat.padTone = 0.22 + 0.05 * bar;
+        beat.arpTone = 0.3 + 0.08 * bar;
+        a.groove(s79, bar * 4, bar * 4 + 4, beat);
+    }
+    beat.arpTone = 0.5;
 
     // 89 - 90: the triangle cut, a hit and a tom fill on the beat.
-    const Seg s89{89.0, 90.0, 2};
     a.hit(89.0, 0.7, &kBb, 0);
     a.add(Instrument::Kick, 89.0, 0.45, 0, 1.0, 0, 0.5, 0.55);
     a.add(Instrument::Kick, 89.5, 0.45, 0, 0.9, 0, 0.5, 0.55);
     for (int i = 0; i < 4; ++i) a.add(Instrument::Tom, 89.5 + 0.125 * i, 0.4, 12 - 3 * i, 0.5 + 0.1 * i, 0.4 - 0.25 * i);
-    (void)s89;
 
     // 90 - 102: claps, sixteenth hats, the hook.
     const Seg s90{90.0, 102.0, 24};

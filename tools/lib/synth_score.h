@@ -3,9 +3,10 @@
 // The piece follows the presentation's timeline: every change of picture is
 // a bar line, a hit, a drop or a break, and from 79 s to 258 s the tempo is
 // 120 beats a minute with beat 0 on 79.0, so every whole second is a beat.
-// Before 79 s each stretch between two changes has its own tempo (about 114
-// to 135 beats a minute), chosen so the stretch holds a whole number of
-// beats; the tempo map is the list of those stretches.
+// Before 79 s each stretch between two changes has its own tempo (114 to
+// 135 beats a minute; the one-beat gasp of the drop, 42.4 to 43.0, is 100),
+// chosen so the stretch holds a whole number of beats and every change falls
+// on a bar line; the tempo map is the list of those stretches.
 //
 // buildScore() is called once per rendering; it is pure (same notes for the
 // same length) and cheap (a few thousand notes).
