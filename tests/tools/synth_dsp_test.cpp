@@ -7,6 +7,7 @@
 #include <cmath>
 #include <vector>
 
+#include "common/numeric.h"
 #include "synth_dsp.h"
 
 using namespace marrow::synth;
@@ -37,7 +38,7 @@ TEST(SynthOscillator, BlepSawIsCloserToTheBandLimitedSawThanANaiveOne) {
     // band-limited one keeps the harmonics below Nyquist.
     const double hz = 3150.0;  // high enough that a naive ramp aliases badly
     const double inc = hz / kSampleRate;
-    const int harmonics = static_cast<int>(kSampleRate / 2 / hz);
+    const int harmonics = kSampleRate / 2 / 3150;  // those below Nyquist
     BlepOsc osc;
     double naivePhase = 0.0, blepError = 0.0, naiveError = 0.0;
     for (int i = 0; i < 4410; ++i) {
@@ -95,7 +96,7 @@ double lufs(const std::vector<float>& stereo) {
 }
 
 void appendTone(std::vector<float>& stereo, double seconds, double amplitude) {
-    const int n = static_cast<int>(seconds * kSampleRate);
+    const int n = marrow::truncToInt32(seconds * kSampleRate);
     for (int i = 0; i < n; ++i) {
         const float v = static_cast<float>(amplitude * std::sin(2.0 * M_PI * 997.0 * i / kSampleRate));
         stereo.push_back(v);

@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "common/numeric.h"
 #include "synth_score.h"
 
 using namespace marrow::synth;
@@ -79,8 +80,9 @@ TEST(SynthScore, EveryPitchIsInTheKeyOfItsSection) {
     auto inKey = [](double pitch, int transpose) {
         static const bool kDMinor[12] = {true,  true,  true, false, true, true,   // C C# D D# E F
                                          false, true,  false, true, true, false};  // F# G G# A Bb B
-        const int pc = ((static_cast<int>(std::lround(pitch)) - transpose) % 12 + 12) % 12;
-        return kDMinor[pc] && std::fabs(pitch - std::lround(pitch)) < 1e-9;
+        const int note = marrow::truncToInt32(std::floor(pitch + 0.5));
+        const int pc = ((note - transpose) % 12 + 12) % 12;
+        return kDMinor[pc] && pitch == note;
     };
     const Score s = buildScore(261.5);
     int checked = 0;

@@ -13,6 +13,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "common/numeric.h"
 #include "mp3_writer.h"
 #include "platform/sound_system.h"
 #include "synth.h"
@@ -23,7 +24,7 @@ namespace {
 
 constexpr int kRate = 44100;
 // -1 dBFS in 16-bit samples.
-const int kPeakLimit = static_cast<int>(32767.0 * std::pow(10.0, -1.0 / 20.0));
+const int kPeakLimit = marrow::truncToInt32(32767.0 * std::pow(10.0, -1.0 / 20.0));
 
 uint64_t fnv1a(const std::vector<int16_t>& pcm) {
     uint64_t h = 1469598103934665603ull;
@@ -59,7 +60,7 @@ std::vector<double> windowEnergy(const int16_t* pcm, size_t frames) {
 // an onset there if it is large.
 double onsetRise(const std::vector<double>& e, double t) {
     double best = -1e9;
-    const int centre = static_cast<int>(std::lround(t * 100.0));
+    const int centre = marrow::truncToInt32(std::floor(t * 100.0 + 0.5));
     for (int w = centre - 3; w <= centre + 3; ++w) {
         if (w < 1 || w + 1 >= static_cast<int>(e.size())) continue;
         best = std::max(best, 10.0 * std::log10(e[w + 1] / e[w - 1]));
@@ -75,7 +76,7 @@ constexpr double kOnsetDb = 4.5;
 double level(const std::vector<double>& e, double a, double b) {
     double sum = 0.0;
     int n = 0;
-    for (int w = static_cast<int>(a * 100); w < static_cast<int>(b * 100); ++w, ++n) sum += e[w];
+    for (int w = marrow::truncToInt32(a * 100); w < marrow::truncToInt32(b * 100); ++w, ++n) sum += e[w];
     return 10.0 * std::log10(sum / n);
 }
 
@@ -95,7 +96,7 @@ std::vector<int16_t>* Soundtrack::pcm_ = nullptr;
 
 TEST_F(Soundtrack, LengthDeterminismHeadroomAndLoudness) {
     const std::vector<int16_t>& pcm = *pcm_;
-    ASSERT_EQ(pcm.size(), static_cast<size_t>(261.5 * kRate) * 2);
+    ASSERT_EQ(pcm.size(), size_t{11532150} * 2);  // 261.5 * 44100 frames
     // A second rendering gives the same samples.
     EXPECT_EQ(fnv1a(marrow::synthesiseSoundtrack(261.5)), fnv1a(pcm));
     EXPECT_LE(peakOf(pcm.data(), pcm.size()), kPeakLimit);
@@ -128,14 +129,14 @@ TEST_F(Soundtrack, EnergyChangesAtTheThresholds) {
     EXPECT_GT(level(e, 80.0, 88.0), level(e, 67.0, 77.0) + 0.5);  // the steady beat after the credits
     // The outro: loud at 258, silent from 260 to the end.
     EXPECT_GT(level(e, 257.0, 258.0), -30.0);
-    for (size_t i = static_cast<size_t>(260 * kRate) * 2; i < pcm_->size(); ++i)
+    for (size_t i = size_t{260} * kRate * 2; i < pcm_->size(); ++i)
         ASSERT_EQ((*pcm_)[i], 0) << "sound after 260 s at sample " << i;
 }
 
 TEST(ShortSoundtrack, EncodesAndDecodesToItsLengthAndFadesOut) {
     const double seconds = 3.0;
     const std::vector<int16_t> pcm = marrow::synthesiseSoundtrack(seconds);
-    ASSERT_EQ(pcm.size(), static_cast<size_t>(seconds * kRate) * 2);
+    ASSERT_EQ(pcm.size(), size_t{3} * kRate * 2);
     EXPECT_EQ(fnv1a(marrow::synthesiseSoundtrack(seconds)), fnv1a(pcm));
     // Music in the middle, silence at the very end.
     const std::vector<double> e = windowEnergy(pcm.data(), pcm.size() / 2);
@@ -168,6 +169,6 @@ TEST(ShortSoundtrack, RefusesLengthsItCannotRender) {
     EXPECT_TRUE(marrow::synthesiseSoundtrack(1e9).empty());
     // The shortest lengths still give exactly their frames, ending silent.
     const std::vector<int16_t> tiny = marrow::synthesiseSoundtrack(0.05);
-    ASSERT_EQ(tiny.size(), static_cast<size_t>(0.05 * kRate + 0.5) * 2);
+    ASSERT_EQ(tiny.size(), size_t{2205} * 2);  // 0.05 * 44100 frames
     EXPECT_EQ(tiny.back(), 0);
 }

@@ -59,7 +59,7 @@ double exp2Det(double x) {
     p = p * y + 0.5;
     p = p * y + 1.0;
     p = p * y + 1.0;
-    return std::ldexp(p, static_cast<int>(n));
+    return std::ldexp(p, truncToInt32(n));  // n is a whole number in [-1000, 1000]
 }
 
 double expDet(double x) { return exp2Det(x * 1.44269504088896340736); }

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <string>
 
+#include "common/numeric.h"
+
 namespace marrow::synth {
 
 namespace {
@@ -672,7 +674,7 @@ void composeShort(Arranger& a, double seconds, double fadeStart) {
     const double introEnd = std::min(hitTime, std::max(beat, std::floor(seconds * 0.25 / beat) * beat));
     a.pad(0.0, introEnd + 0.05, kDm, 0.5, 0.2, std::min(1.0, introEnd * 0.6), 0);
     if (introEnd > 0.25) a.swell(0.0, introEnd, 0.6, 0.7);
-    const int beats = static_cast<int>((hitTime - introEnd) / beat + 0.5);
+    const int beats = truncToInt32((hitTime - introEnd) / beat + 0.5);  // both on the beat grid: round
     if (beats > 0) {
         a.hit(introEnd, 0.7, &kDm, 0);
         const Seg seg{introEnd, hitTime, beats};

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "common/numeric.h"
 #include "synth_dsp.h"
 
 namespace marrow::synth {
@@ -28,7 +29,8 @@ void panGains(double pan, double& left, double& right) {
     right = sinTurns(turns) * 1.4142135623730951;
 }
 
-int seconds(double s) { return static_cast<int>(s * kRate + 0.5); }
+// A duration in whole samples, rounded (durations are never negative).
+int seconds(double s) { return truncToInt32(s * kRate + 0.5); }
 
 // What every voice has: its note, its age in samples, its gate and pan.
 class Base : public Voice {
