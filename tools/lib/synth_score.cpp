@@ -405,18 +405,20 @@ void composeTimeline(Arranger& a) {
     for (int bar = 0; bar < 6; ++bar) a.hit(s27.at(bar * 4), 0.55, kLoop[bar % 4], 0);
 
     // 39.6 - 42.4: the build, six beats at 128.6 bpm on Gm and A: the kick
-    // drops out, the snare roll doubles, the riser climbs.
+    // drops out, the snare roll doubles, the riser climbs, and everything
+    // stops a sixteenth before the drop so it lands out of a breath of silence.
     const Seg s39{39.6, 42.4, 6};
+    const double gasp = 42.4 - s39.beat() * 0.25;
     a.hit(39.6, 0.5, &kGm, 0);
     a.pad(39.6, s39.at(4) - 39.6, kGm, 0.5, 0.5, 0.05, 0);
-    a.pad(s39.at(4), 42.4 - s39.at(4), kA, 0.55, 0.6, 0.05, 0);
+    a.pad(s39.at(4), gasp - s39.at(4), kA, 0.55, 0.6, 0.05, 0);
     for (int b = 0; b < 4; ++b) a.add(Instrument::Kick, s39.at(b), 0.45, 0, 0.85, 0, 0.5, 0.4);
     a.add(Instrument::Bass, 39.6, s39.at(4) - 39.6, kGm.bass, 0.7, 0, 0.3, 0, 0.01);
-    a.add(Instrument::Bass, s39.at(4), 42.4 - s39.at(4), kA.bass, 0.75, 0, 0.4, 0, 0.01);
+    a.add(Instrument::Bass, s39.at(4), gasp - s39.at(4), kA.bass, 0.75, 0, 0.4, 0, 0.01);
     a.roll(39.6, s39.at(2), 4, 0.3, 0.45);
     a.roll(s39.at(2), s39.at(4), 8, 0.45, 0.65);
-    a.roll(s39.at(4), 42.4, 16, 0.6, 0.75);
-    a.swell(39.6, 42.4, 0.75, 1.0);
+    a.roll(s39.at(4), gasp, 14, 0.6, 0.75);
+    a.swell(39.6, gasp, 0.75, 1.0);
 
     // 42.4: the drop. One beat of the full chord on a huge hit, then the
     // groove lands at 43.0.
@@ -620,9 +622,10 @@ void composeTimeline(Arranger& a) {
     acid.leadVel = 0.45;
     a.groove(s180, 0, 60, acid);
     a.hit(s180.at(32), 0.45, nullptr, 0);
-    a.swell(206.0, 210.0, 0.8, 1.0);
+    // The build stops a sixteenth early, like the one before the drop.
+    a.swell(206.0, 209.875, 0.75, 1.0);
     a.roll(s180.at(56), s180.at(58), 8, 0.4, 0.6);
-    a.roll(s180.at(58), 210.0, 8, 0.5, 0.75);
+    a.roll(s180.at(58), 209.875, 7, 0.5, 0.7);
 
     // 210 - 235: the finale, a whole tone up: everything, the hook doubled.
     const Seg s210{210.0, 235.0, 50};
@@ -655,9 +658,9 @@ void composeTimeline(Arranger& a) {
     last.bells = false;
     last.kit.hats = 1;
     a.groove(s235, 38, 46, last);
-    a.swell(254.0, 258.0, 0.9, 1.0);
+    a.swell(254.0, 257.875, 0.75, 1.0);
     a.roll(s235.at(38), s235.at(42), 16, 0.35, 0.6);
-    a.roll(s235.at(42), 258.0, 16, 0.45, 0.7);
+    a.roll(s235.at(42), 257.875, 15, 0.45, 0.65);
 
     // 258: the final chord rings out under the fade.
     a.hit(258.0, 1.0, &kDm, 2);
