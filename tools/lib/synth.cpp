@@ -44,6 +44,12 @@ void renderScore(const Score& score, std::vector<float>& mix, int frames) {
     Reverb reverb(0.8, 0.35);
     // Echo of three sixteenths at 120 bpm, the tempo of most of the piece.
     PingPongDelay delay(toFrame(0.375), 0.38, 3500.0);
+    // The master's 20 Hz high-pass: the kick's and the boom's first half
+    // cycles are lopsided, which would leave a little DC and inaudible
+    // rumble that only eats headroom.
+    Svf rumble[2];
+    rumble[0].setup(20.0, 0.7071);
+    rumble[1].tuneLike(rumble[0]);
     std::vector<Active> active;
     size_t next = 0;
 
@@ -116,7 +122,8 @@ void renderScore(const Score& score, std::vector<float>& mix, int frames) {
         reverb.process(rev[0], rev[1], out[0], out[1], n);
         for (int i = 0; i < n; ++i)
             for (int c = 0; c < 2; ++c)
-                mix[static_cast<size_t>(block + i) * 2 + c] = static_cast<float>(dry[c][i] + out[c][i]);
+                mix[static_cast<size_t>(block + i) * 2 + c] =
+                    static_cast<float>(rumble[c].process(dry[c][i] + out[c][i]).high);
     }
 }
 
