@@ -19,11 +19,12 @@ using namespace synth;
 namespace {
 
 constexpr int kBlock = 256;
-// Target integrated loudness (LUFS) and the sample peak ceiling: -2 dBFS,
-// a decibel under the -1 dBFS limit, because MP3 encoding overshoots sample
-// peaks by up to about 0.6 dB on noisy transients (snare rolls, risers).
+// Target integrated loudness (LUFS) and the sample peak ceiling: -2.5 dBFS,
+// a decibel and a half under the -1 dBFS limit, because MP3 encoding
+// overshoots sample peaks by up to about 1 dB on noisy transients (snare
+// rolls over a limited mix).
 constexpr double kTargetLufs = -14.0;
-constexpr double kCeilingDb = -2.0;
+constexpr double kCeilingDb = -2.5;
 
 int toFrame(double seconds) { return truncToInt32(std::floor(seconds * kSampleRate + 0.5)); }
 

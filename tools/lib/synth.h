@@ -7,7 +7,7 @@
 // full piece, fading to silence between 258 and 260 s; below 20 s it is a
 // compact piece that still swells, grooves and fades to silence at its end.
 // The master stage normalises to about -14 LUFS integrated and limits the
-// sample peak to -2 dBFS (headroom for MP3 encoding). `seconds` must be above 0
+// sample peak to -2.5 dBFS (headroom for MP3 encoding). `seconds` must be above 0
 // and at most an hour; anything else (NaN included) gives an empty vector.
 //
 // Cost: about four seconds of one core for the full length on this machine

@@ -625,7 +625,7 @@ void composeTimeline(Arranger& a) {
     // The build stops a sixteenth early, like the one before the drop.
     a.swell(206.0, 209.875, 0.75, 1.0);
     a.roll(s180.at(56), s180.at(58), 8, 0.4, 0.6);
-    a.roll(s180.at(58), 209.875, 7, 0.5, 0.7);
+    a.roll(s180.at(58), 209.875, 7, 0.45, 0.6);
 
     // 210 - 235: the finale, a whole tone up: everything, the hook doubled.
     const Seg s210{210.0, 235.0, 50};
