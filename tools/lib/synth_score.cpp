@@ -588,7 +588,11 @@ void composeTimeline(Arranger& a) {
     big.arpVel = 0.25;
     big.leadVel = 0.6;
     a.groove(s111, 0, 76, big);
-    for (int bar = 8; bar < 19; bar += 8) a.hit(s111.at(bar * 4), 0.4, nullptr, 0);
+    for (int bar = 8; bar < 19; bar += 8) {
+        // A sixteenth snare fill on the last beat of each eight-bar phrase.
+        a.roll(s111.at(bar * 4 - 1), s111.at(bar * 4), 4, 0.3, 0.5);
+        a.hit(s111.at(bar * 4), 0.4, nullptr, 0);
+    }
     a.groove(s111, 76, 78, big);
     a.roll(s111.at(76), 150.0, 8, 0.5, 0.85);
 
@@ -640,7 +644,10 @@ void composeTimeline(Arranger& a) {
     fin.arpVel = 0.2;
     fin.padTone = 0.7;
     a.groove(s210, 0, 50, fin);
-    for (int bar = 4; bar < 12; bar += 4) a.hit(s210.at(bar * 4), 0.45, nullptr, 0);
+    for (int bar = 4; bar < 12; bar += 4) {
+        a.roll(s210.at(bar * 4 - 1), s210.at(bar * 4), 4, 0.3, 0.5);
+        a.hit(s210.at(bar * 4), 0.45, nullptr, 0);
+    }
     a.roll(s210.at(48), 235.0, 8, 0.5, 0.85);
 
     // 235 - 258: the last round: acid bass back under the doubled hook,
