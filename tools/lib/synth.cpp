@@ -156,9 +156,11 @@ std::vector<int16_t> synthesiseSoundtrack(double seconds) {
     const int frames = toFrame(seconds);
     if (frames <= 0) return {};
     const Score score = buildScore(seconds);
-    std::vector<float> mix(static_cast<size_t>(frames) * 2, 0.0f);
-    renderScore(score, mix, frames);
-    applyFade(mix, frames, score.fadeStart, score.fadeEnd);
+    // Only up to the end of the fade is rendered: everything after is silence.
+    const int sounding = std::clamp(toFrame(score.fadeEnd), 1, frames);
+    std::vector<float> mix(static_cast<size_t>(sounding) * 2, 0.0f);
+    renderScore(score, mix, sounding);
+    applyFade(mix, sounding, score.fadeStart, score.fadeEnd);
 
     // Normalise: the gain that brings the measured power to the target; if
     // the limiter then took off more than 0.1 dB, make that up (at most
@@ -166,13 +168,13 @@ std::vector<int16_t> synthesiseSoundtrack(double seconds) {
     const double targetPower = dbToGain(2.0 * (kTargetLufs + 0.691));  // 10^((L + 0.691) / 10)
     const double ceiling = dbToGain(kCeilingDb);
     std::vector<float> scratch;
-    const double power = gatedKWeightedPower(mix.data(), static_cast<size_t>(frames));
+    const double power = gatedKWeightedPower(mix.data(), static_cast<size_t>(sounding));
     gainAndLimit(mix, power > 0.0 ? std::sqrt(targetPower / power) : 1.0, ceiling, scratch);
-    const double after = gatedKWeightedPower(mix.data(), static_cast<size_t>(frames));
+    const double after = gatedKWeightedPower(mix.data(), static_cast<size_t>(sounding));
     if (after > 0.0 && after < targetPower * 0.977)
         gainAndLimit(mix, std::min(std::sqrt(targetPower / after), 1.4125), ceiling, scratch);
 
-    std::vector<int16_t> pcm(mix.size());
+    std::vector<int16_t> pcm(static_cast<size_t>(frames) * 2, 0);
     for (size_t i = 0; i < mix.size(); ++i) {
         // Round to nearest; the limiter keeps |v| under 1, so no clamp is hit.
         const double v = std::clamp(static_cast<double>(mix[i]) * 32767.0, -32767.0, 32767.0);

@@ -13,8 +13,8 @@
 // (NaN included) gives an empty vector.
 //
 // Cost: about four seconds of one core for the full length on this machine
-// (7600 notes), and one and a half floats per sample of working memory
-// besides the result (about 140 MB at full length).
+// (7600 notes), and one and a half floats per sample up to the end of the
+// fade as working memory besides the result (about 140 MB at full length).
 #pragma once
 
 #include <cstdint>
