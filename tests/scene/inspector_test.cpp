@@ -63,13 +63,15 @@ TEST(Inspector, ReportsASceneInTextAndJson) {
     EXPECT_TRUE(has(text.out, "\"Camera01\"")) << text.out;
     EXPECT_TRUE(has(text.out, "keyframer nodes (9)")) << text.out;
 
+    // Loading the motion updates the scene at frame 0: the camera's FOV
+    // track (60) replaces the 35 mm lens's 63 degrees.
     ToolRun json = run(path + " --json");
     EXPECT_EQ(json.status, 0);
     const char* members[] = {"\"file\": ", "\"result\": {\"world\": 0, \"motion\": 0}",
                              "\"frames\": {\"start\": 0, \"end\": 200}",
                              "{\"name\": \"Pivot\", \"id\": 1025, \"vertices\": 0", "\"pivot\": [1, 3, 2]",
                              "\"texture\": \"TEX1.JPG\"", "\"bump\": \"BUMP.JPG\"",
-                             "\"pos\": [10, 30, 20]", "\"fov\": 63", "\"inner_range\": 10",
+                             "\"pos\": [10, 30, 20]", "\"fov\": 60", "\"inner_range\": 10",
                              "\"parent\": 4", "\"nodes\": [", "\"warnings\": ["};
     for (const char* m : members) EXPECT_TRUE(has(json.out, m)) << m << "\n" << json.out;
     // The maps are not beside the file: one warning for the texture, one for
