@@ -6,6 +6,7 @@
 #include <random>
 #include <vector>
 
+#include "bench_common.h"
 #include "common/framebuffer.h"
 #include "effects/compositing.h"
 #include "effects/filters.h"
@@ -22,12 +23,6 @@ std::vector<uint32_t> benchFrame(uint32_t seed) {
     return f;
 }
 
-void setPixelRate(benchmark::State& state) {
-    state.counters["ns_per_pixel"] =
-        benchmark::Counter(static_cast<double>(state.iterations()) * kFramePixels,
-                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-}
-
 void BM_AddSaturate(benchmark::State& state) {
     const std::vector<uint32_t> src = benchFrame(1), base = benchFrame(2);
     std::vector<uint32_t> dst = base;
@@ -41,9 +36,9 @@ void BM_AddSaturate(benchmark::State& state) {
         marrow::addSaturate(dst.data(), src.data());
         benchmark::ClobberMemory();
     }
-    setPixelRate(state);
+    marrow::bench::setNsPerPixel(state);
 }
-BENCHMARK(BM_AddSaturate);
+BENCHMARK(BM_AddSaturate)->Name("compose/add_saturate");
 
 void BM_CrossFade(benchmark::State& state) {
     marrow::buildMulTable();
@@ -55,9 +50,9 @@ void BM_CrossFade(benchmark::State& state) {
         alpha = (alpha + 1) & 0xFF;
         benchmark::ClobberMemory();
     }
-    setPixelRate(state);
+    marrow::bench::setNsPerPixel(state);
 }
-BENCHMARK(BM_CrossFade);
+BENCHMARK(BM_CrossFade)->Name("compose/cross_fade");
 
 // Every filter in place, as the timeline calls them.
 template <class F>
@@ -68,14 +63,14 @@ void BM_Filter(benchmark::State& state) {
         filter.apply(buf.data(), buf.data());
         benchmark::ClobberMemory();
     }
-    setPixelRate(state);
+    marrow::bench::setNsPerPixel(state);
 }
-BENCHMARK(BM_Filter<marrow::InvertFilter>)->Name("BM_InvertFilter");
-BENCHMARK(BM_Filter<marrow::SmoothFilter>)->Name("BM_SmoothFilter");
-BENCHMARK(BM_Filter<marrow::MotionBlurFilter>)->Name("BM_MotionBlurFilter");
+BENCHMARK(BM_Filter<marrow::InvertFilter>)->Name("filter/invert");
+BENCHMARK(BM_Filter<marrow::SmoothFilter>)->Name("filter/smooth");
+BENCHMARK(BM_Filter<marrow::MotionBlurFilter>)->Name("filter/motion_blur");
 // One call in eight of ChannelFlipFilter writes nothing; the figure is the
 // average over the cycle, as the timeline sees it.
-BENCHMARK(BM_Filter<marrow::ChannelFlipFilter>)->Name("BM_ChannelFlipFilter");
+BENCHMARK(BM_Filter<marrow::ChannelFlipFilter>)->Name("filter/channel_flip");
 
 void BM_MixFilter(benchmark::State& state) {
     marrow::MixFilter filter;
@@ -85,8 +80,8 @@ void BM_MixFilter(benchmark::State& state) {
         filter.apply(src.data(), dst.data());
         benchmark::ClobberMemory();
     }
-    setPixelRate(state);
+    marrow::bench::setNsPerPixel(state);
 }
-BENCHMARK(BM_MixFilter);
+BENCHMARK(BM_MixFilter)->Name("filter/mix");
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "bench_common.h"
 #include "common/framebuffer.h"
 #include "effects/bump_map.h"
 #include "effects/radial_stripes.h"
@@ -26,12 +27,6 @@ std::vector<uint32_t> benchTexture() {
     return t;
 }
 
-void setPixelRate(benchmark::State& state) {
-    state.counters["ns_per_pixel"] =
-        benchmark::Counter(static_cast<double>(state.iterations()) * kFramePixels,
-                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-}
-
 // Times advance a little per iteration so the per-frame work varies as in use.
 void BM_RadialStripes(benchmark::State& state) {
     static marrow::RadialStripes fx;
@@ -42,9 +37,9 @@ void BM_RadialStripes(benchmark::State& state) {
         t += 0.014f;
         benchmark::DoNotOptimize(frame.data());
     }
-    setPixelRate(state);
+    marrow::bench::setNsPerPixel(state);
 }
-BENCHMARK(BM_RadialStripes);
+BENCHMARK(BM_RadialStripes)->Name("effect/radial_stripes");
 
 void BM_RadiusAttraction(benchmark::State& state) {
     static marrow::RadiusAttraction fx;
@@ -56,9 +51,9 @@ void BM_RadiusAttraction(benchmark::State& state) {
         t += 0.014f;
         benchmark::DoNotOptimize(frame.data());
     }
-    setPixelRate(state);
+    marrow::bench::setNsPerPixel(state);
 }
-BENCHMARK(BM_RadiusAttraction);
+BENCHMARK(BM_RadiusAttraction)->Name("effect/radius_attraction");
 
 void BM_WarpStar(benchmark::State& state) {
     static marrow::WarpStar fx;
@@ -70,9 +65,9 @@ void BM_WarpStar(benchmark::State& state) {
         t += 0.014f;
         benchmark::DoNotOptimize(frame.data());
     }
-    setPixelRate(state);
+    marrow::bench::setNsPerPixel(state);
 }
-BENCHMARK(BM_WarpStar);
+BENCHMARK(BM_WarpStar)->Name("effect/warp_star");
 
 // The blurs work in place and feed on their own output; the frame is
 // refreshed outside the timed region every iteration.
@@ -90,9 +85,9 @@ void BM_ZoomBlur(benchmark::State& state) {
         marrow::ZoomBlur(frame.data(), 160, 100, factor);
         benchmark::DoNotOptimize(frame.data());
     }
-    setPixelRate(state);
+    marrow::bench::setNsPerPixel(state);
 }
-BENCHMARK(BM_ZoomBlur);
+BENCHMARK(BM_ZoomBlur)->Name("effect/zoom_blur");
 
 void BM_ZoomFeedback(benchmark::State& state) {
     static marrow::WarpStar fx;
@@ -103,9 +98,9 @@ void BM_ZoomFeedback(benchmark::State& state) {
         marrow::zoomFeedback(frame.data(), 0.5);
         benchmark::DoNotOptimize(frame.data());
     }
-    setPixelRate(state);
+    marrow::bench::setNsPerPixel(state);
 }
-BENCHMARK(BM_ZoomFeedback);
+BENCHMARK(BM_ZoomFeedback)->Name("effect/zoom_feedback");
 
 void BM_BumpMap(benchmark::State& state) {
     static marrow::BumpMap bump;
@@ -116,8 +111,8 @@ void BM_BumpMap(benchmark::State& state) {
         marrow::bumpMap(frame.data(), source.data(), 150, 110);
         benchmark::DoNotOptimize(frame.data());
     }
-    setPixelRate(state);
+    marrow::bench::setNsPerPixel(state);
 }
-BENCHMARK(BM_BumpMap);
+BENCHMARK(BM_BumpMap)->Name("effect/bump_map");
 
 }  // namespace

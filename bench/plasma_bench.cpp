@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench_common.h"
 #include "common/framebuffer.h"
 #include "effects/multiwave_plasma.h"
 
@@ -15,12 +16,6 @@ std::vector<uint32_t> benchTexture() {
     uint32_t seed = 7;
     for (uint32_t& t : tex) t = (seed = seed * 1664525u + 1013904223u) >> 8;
     return tex;
-}
-
-void perPixel(benchmark::State& state) {
-    state.counters["ns_per_pixel"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * marrow::kFramePixels,
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 void BM_PlasmaRender(benchmark::State& state) {
@@ -34,9 +29,9 @@ void BM_PlasmaRender(benchmark::State& state) {
         benchmark::DoNotOptimize(frame.data());
         benchmark::ClobberMemory();
     }
-    perPixel(state);
+    marrow::bench::setNsPerPixel(state);
 }
-BENCHMARK(BM_PlasmaRender)->DenseRange(0, 7);
+BENCHMARK(BM_PlasmaRender)->Name("effect/plasma/render")->ArgName("mode")->DenseRange(0, 7);
 
 void BM_PlasmaDraw(benchmark::State& state) {
     auto plasma = std::make_unique<marrow::MultiWavePlasma>();
@@ -49,9 +44,9 @@ void BM_PlasmaDraw(benchmark::State& state) {
         benchmark::DoNotOptimize(frame.data());
         benchmark::ClobberMemory();
     }
-    perPixel(state);
+    marrow::bench::setNsPerPixel(state);
 }
-BENCHMARK(BM_PlasmaDraw);
+BENCHMARK(BM_PlasmaDraw)->Name("effect/plasma/draw");
 
 // plasmaRipple, clampTexCoords, plasmaDraw: one frame of the later intervals.
 void BM_PlasmaRippleFrame(benchmark::State& state) {
@@ -66,8 +61,8 @@ void BM_PlasmaRippleFrame(benchmark::State& state) {
         benchmark::DoNotOptimize(frame.data());
         benchmark::ClobberMemory();
     }
-    perPixel(state);
+    marrow::bench::setNsPerPixel(state);
 }
-BENCHMARK(BM_PlasmaRippleFrame);
+BENCHMARK(BM_PlasmaRippleFrame)->Name("effect/plasma/ripple_frame");
 
 }  // namespace

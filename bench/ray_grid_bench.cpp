@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench_common.h"
 #include "common/framebuffer.h"
 #include "common/numeric.h"
 #include "effects/ray_grid.h"
@@ -16,12 +17,6 @@ std::vector<uint32_t> benchTexture() {
     uint32_t seed = 11;
     for (uint32_t& t : tex) t = (seed = seed * 1664525u + 1013904223u) >> 8;
     return tex;
-}
-
-void perPixel(benchmark::State& state) {
-    state.counters["ns_per_pixel"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * marrow::kFramePixels,
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 void setAngles(marrow::RayGrid& grid, double time) {
@@ -63,9 +58,10 @@ void BM_RayGridFrame(benchmark::State& state) {
         benchmark::DoNotOptimize(frame.data());
         benchmark::ClobberMemory();
     }
-    perPixel(state);
+    marrow::bench::setNsPerPixel(state);
 }
-BENCHMARK(BM_RayGridFrame)->Arg(kTunnel)->Arg(kSphere)->Arg(kFlat)->Arg(kPlane);
+// Named by shape: tunnel, sphere, flat, plane.
+BENCHMARK(BM_RayGridFrame)->Name("effect/ray_grid/frame")->ArgName("shape")->Arg(kTunnel)->Arg(kSphere)->Arg(kFlat)->Arg(kPlane);
 
 void BM_RayGridDrawBlocks(benchmark::State& state) {
     auto grid = std::make_unique<marrow::RayGrid>();
@@ -81,8 +77,8 @@ void BM_RayGridDrawBlocks(benchmark::State& state) {
         benchmark::DoNotOptimize(frame.data());
         benchmark::ClobberMemory();
     }
-    perPixel(state);
+    marrow::bench::setNsPerPixel(state);
 }
-BENCHMARK(BM_RayGridDrawBlocks)->Arg(0)->Arg(1);
+BENCHMARK(BM_RayGridDrawBlocks)->Name("effect/ray_grid/draw_blocks")->ArgName("shaded")->Arg(0)->Arg(1);
 
 }  // namespace

@@ -1,12 +1,14 @@
 // Particle bursts, sprite flashes, block overlays, the glowing knot and the
 // spiral ribbon. ns_per_pixel is per pixel of the whole frame for the
 // full-frame effects (compare with the frame copy), per pixel of the block or
-// sprite for the overlays; sparkBurst is per call (500 particles).
+// sprite for the overlays; the spark burst (500 particles) over the whole frame
+// it is drawn into.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <vector>
 
+#include "bench_common.h"
 #include "common/framebuffer.h"
 #include "effects/compositing.h"
 #include "effects/glow_knot.h"
@@ -16,11 +18,6 @@
 using namespace marrow;
 
 namespace {
-
-void perPixel(benchmark::State& state, double pixelsPerCall) {
-    state.counters["ns_per_pixel"] = benchmark::Counter(static_cast<double>(state.iterations()) * pixelsPerCall,
-                                                        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-}
 
 // A glow like the one the data set ships: bright centre, black rim.
 std::vector<uint32_t> glowSprite() {
@@ -44,10 +41,11 @@ void BM_SparkBurst(benchmark::State& state) {
         sparkBurst(++phase, 100, 60, 3000, 64, 70, frame.data());
         benchmark::ClobberMemory();
     }
-    state.counters["ns_per_call"] = benchmark::Counter(static_cast<double>(state.iterations()),
-                                                       benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    // No pixel count fits a particle burst: its cost is spread over the
+    // frame it is drawn into, as one layer of that frame.
+    marrow::bench::setNsPerPixel(state);
 }
-BENCHMARK(BM_SparkBurst);
+BENCHMARK(BM_SparkBurst)->Name("effect/spark_burst");
 
 void BM_SpriteFlash(benchmark::State& state) {
     std::vector<std::vector<uint32_t>> images(8, std::vector<uint32_t>(128 * 32, 0x203040));
@@ -59,9 +57,9 @@ void BM_SpriteFlash(benchmark::State& state) {
         spriteFlash(frame.data());
         benchmark::ClobberMemory();
     }
-    perPixel(state, 128 * 32);
+    marrow::bench::setNsPerPixel(state, 128 * 32);
 }
-BENCHMARK(BM_SpriteFlash);
+BENCHMARK(BM_SpriteFlash)->Name("effect/sprite_flash");
 
 void BM_BlockGlitch(benchmark::State& state) {
     buildMulTable();
@@ -75,10 +73,10 @@ void BM_BlockGlitch(benchmark::State& state) {
         blockGlitch(frame.data(), image.data(), flags, mode);
         benchmark::ClobberMemory();
     }
-    perPixel(state, (flags & 0x40) ? 256 * 64 : 128 * 32);
+    marrow::bench::setNsPerPixel(state, (flags & 0x40) ? 256 * 64 : 128 * 32);
 }
 // flags 0x40 = large block; mode 1 = brightness blend.
-BENCHMARK(BM_BlockGlitch)->ArgNames({"flags", "mode"})->Args({0, 0})->Args({0, 1})->Args({0x40, 0})->Args({0x40, 1});
+BENCHMARK(BM_BlockGlitch)->Name("effect/block_glitch")->ArgNames({"flags", "mode"})->Args({0, 0})->Args({0, 1})->Args({0x40, 0})->Args({0x40, 1});
 
 void BM_GlowKnot(benchmark::State& state) {
     const std::vector<uint32_t> sprite = glowSprite();
@@ -89,9 +87,9 @@ void BM_GlowKnot(benchmark::State& state) {
         phase = (phase + 7) % 18200;
         benchmark::ClobberMemory();
     }
-    perPixel(state, kFramePixels);
+    marrow::bench::setNsPerPixel(state, kFramePixels);
 }
-BENCHMARK(BM_GlowKnot);
+BENCHMARK(BM_GlowKnot)->Name("effect/glow_knot");
 
 void BM_SpiralRibbon(benchmark::State& state) {
     std::vector<uint32_t> frame(kFramePixels);
@@ -101,8 +99,8 @@ void BM_SpiralRibbon(benchmark::State& state) {
         phase = (phase + 7) % 18200;
         benchmark::ClobberMemory();
     }
-    perPixel(state, kFramePixels);
+    marrow::bench::setNsPerPixel(state, kFramePixels);
 }
-BENCHMARK(BM_SpiralRibbon);
+BENCHMARK(BM_SpiralRibbon)->Name("effect/spiral_ribbon");
 
 }  // namespace

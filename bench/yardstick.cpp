@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "bench_common.h"
 #include "common/framebuffer.h"
 
 static void BM_FrameCopy(benchmark::State& state) {
@@ -14,8 +15,6 @@ static void BM_FrameCopy(benchmark::State& state) {
         benchmark::DoNotOptimize(b.data());
         benchmark::ClobberMemory();
     }
-    state.counters["ns_per_pixel"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * marrow::kFramePixels,
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    marrow::bench::setNsPerPixel(state);
 }
-BENCHMARK(BM_FrameCopy);
+BENCHMARK(BM_FrameCopy)->Name("yardstick/frame_copy");

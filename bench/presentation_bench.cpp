@@ -1,0 +1,286 @@
+// The presentation as it runs: start-up (initDemo, the soundtrack opening),
+// one benchmark per timeline interval, one whole pass, and the set-up of
+// every scene file. They read the data set of bench_common.h's dataDir().
+//
+// interval/FROM-TO composes frames of that interval at 60 frames a second,
+// after the presentation has been played at that rate from 0 up to the
+// interval's start, so the effects carry the state they have there (motion
+// blur, particles, counters). Each iteration is the next frame; at the end
+// of the interval it starts again at the interval's start. The figure is ms
+// per frame of composeFrame alone.
+//
+// startup/init_demo runs initDemo in a fresh child process each iteration
+// (the real start-up: nothing loaded yet), timed inside the child.
+// startup/soundtrack_open opens and starts the soundtrack as the program does
+// (the whole-file length scan and the audio device); SDL's dummy audio driver
+// is used unless SDL_AUDIODRIVER says otherwise, so it runs headless.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "app/demo_init.h"
+#include "app/timeline.h"
+#include "bench_common.h"
+#include "platform/music.h"
+#include "platform/sound_system.h"
+#include "render/scene3d.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The scene files in loading order, with the work-array factor initDemo
+// gives each.
+struct SceneFile {
+    const char* name;
+    int32_t capacityFactor;
+};
+constexpr SceneFile kScenes[] = {{"scene1", 5},  {"scene2", 8},    {"scene3", 8}, {"scene4", 8},
+                                 {"scene5", 8},  {"credits", 8},   {"canyon", 14}, {"triangle", 20},
+                                 {"neki", 16},   {"greets", 8},    {"scene6", 8}};
+
+constexpr double kFps = 60.0;
+
+// Frame k of the 60-a-second run is composed at k / 60 s (as the capture
+// tool does it: no accumulated rounding).
+double timeOf(int64_t k) { return static_cast<double>(k) / kFps; }
+
+// The first frame composed at or after `time`.
+int64_t firstFrameAt(double time) {
+    int64_t k = static_cast<int64_t>(std::ceil(time * kFps));
+    while (k > 0 && timeOf(k - 1) >= time) --k;
+    while (timeOf(k) < time) ++k;
+    return k;
+}
+
+// Runs `work` with stdout and stderr sent to /dev/null (initDemo logs each
+// stage to the console, which would break up the table).
+template <class Work>
+void quietly(Work&& work) {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const int savedOut = dup(1), savedErr = dup(2);
+    const int null = open("/dev/null", O_WRONLY);
+    dup2(null, 1);
+    dup2(null, 2);
+    close(null);
+    work();
+    std::fflush(stdout);
+    std::fflush(stderr);
+    dup2(savedOut, 1);
+    dup2(savedErr, 2);
+    close(savedOut);
+    close(savedErr);
+}
+
+// Runs initDemo in a child process; returns its duration in seconds, or -1
+// with `error` set when it failed (initDemo ends the process on a missing
+// or broken file).
+double initDemoInChild(std::string& error) {
+    int fds[2];
+    if (pipe(fds) != 0) {
+        error = "pipe failed";
+        return -1;
+    }
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        double elapsed = -1;
+        quietly([&] {
+            const Clock::time_point start = Clock::now();
+            marrow::initDemo();
+            elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+        });
+        const ssize_t written = write(fds[1], &elapsed, sizeof elapsed);
+        _exit(written == sizeof elapsed ? 0 : 1);  // no static destructors: the child only measured
+    }
+    close(fds[1]);
+    double elapsed = -1;
+    const ssize_t got = pid > 0 ? read(fds[0], &elapsed, sizeof elapsed) : -1;
+    close(fds[0]);
+    int status = 0;
+    if (pid > 0) waitpid(pid, &status, 0);
+    if (pid <= 0 || got != sizeof elapsed || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        error = "initDemo failed on the data set in " + marrow::bench::dataDir();
+        return -1;
+    }
+    return elapsed;
+}
+
+// The presentation of this process: initialised once, then played forward.
+struct Presentation {
+    bool tried = false, ready = false;
+    std::string error;
+    int64_t frame = 0;  // the next frame to compose
+};
+
+Presentation& presentation() {
+    static Presentation p;
+    return p;
+}
+
+// Initialises the presentation once (after a trial run in a child, so a
+// data set that initDemo rejects skips these benchmarks instead of ending
+// the program).
+bool ensurePresentation(std::string& error) {
+    Presentation& p = presentation();
+    if (!p.tried) {
+        p.tried = true;
+        if (marrow::bench::enterDataDir(p.error) && initDemoInChild(p.error) >= 0) {
+            quietly([] { marrow::initDemo(); });
+            p.ready = true;
+        }
+    }
+    error = p.error;
+    return p.ready;
+}
+
+// Composes frames from the current one up to (not including) `end`.
+void playUntil(int64_t end) {
+    Presentation& p = presentation();
+    while (p.frame < end) {
+        benchmark::DoNotOptimize(marrow::composeFrame(timeOf(p.frame)));
+        ++p.frame;
+    }
+}
+
+void BM_InitDemo(benchmark::State& state) {
+    std::string error;
+    if (!marrow::bench::enterDataDir(error)) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    for (auto _ : state) {
+        const double seconds = initDemoInChild(error);
+        if (seconds < 0) {
+            state.SkipWithError(error.c_str());
+            break;
+        }
+        state.SetIterationTime(seconds);
+    }
+}
+
+void BM_SoundtrackOpen(benchmark::State& state) {
+    std::string error;
+    if (!marrow::bench::enterDataDir(error)) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    if (!std::filesystem::exists("music/demo.mp3")) {
+        state.SkipWithError("no music/demo.mp3 in the data set");
+        return;
+    }
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    for (auto _ : state) {
+        marrow::Mp3SoundSystem sound;
+        marrow::MusicLayer music(sound);
+        const Clock::time_point start = Clock::now();
+        music.startMusic("music\\demo.mp3");
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        music.stopMusic();
+        state.SetIterationTime(seconds);
+    }
+}
+
+void BM_Interval(benchmark::State& state, double from, double to) {
+    std::string error;
+    if (!ensurePresentation(error)) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    Presentation& p = presentation();
+    const int64_t first = firstFrameAt(from), end = firstFrameAt(to);
+    if (p.frame > end) p.frame = 0;  // an earlier interval than the last one run: play again from 0
+    playUntil(first);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(marrow::composeFrame(timeOf(p.frame)));
+        if (++p.frame >= end) p.frame = first;
+    }
+}
+
+// The whole script once, frame by frame from 0: the mean cost of a frame.
+void BM_WholePass(benchmark::State& state) {
+    std::string error;
+    if (!ensurePresentation(error)) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    Presentation& p = presentation();
+    p.frame = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(marrow::composeFrame(timeOf(p.frame)));
+        ++p.frame;
+    }
+}
+
+void BM_LoadScene(benchmark::State& state, SceneFile scene) {
+    std::string error;
+    if (!marrow::bench::enterDataDir(error)) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    const std::string file = std::string("scenes/") + scene.name + ".3ds";
+    if (!std::filesystem::exists(file)) {
+        state.SkipWithError(("no " + file + " in the data set").c_str());
+        return;
+    }
+    // As initDemo names it: the library takes either separator.
+    const std::string path = std::string("scenes\\") + scene.name + ".3ds";
+    for (auto _ : state) {
+        auto s = std::make_unique<marrow::Scene3D>();
+        s->capacityFactor = scene.capacityFactor;
+        s->load(path.c_str());
+        s->setDirectory("scenes");
+        s->loadMaterials();
+        s->bindMaterials();
+        benchmark::DoNotOptimize(s->materials);
+        state.PauseTiming();
+        s.reset();
+        state.ResumeTiming();
+    }
+}
+
+// "7.0", "8.82", "102.0": the shortest form, always with a decimal point.
+std::string seconds(double t) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", t);
+    std::string s = text;
+    if (s.find('.') == std::string::npos) s += ".0";
+    return s;
+}
+
+const bool g_registered = [] {
+    using benchmark::RegisterBenchmark;
+    RegisterBenchmark("startup/init_demo", BM_InitDemo)->UseManualTime()->Unit(benchmark::kMillisecond);
+    RegisterBenchmark("startup/soundtrack_open", BM_SoundtrackOpen)->UseManualTime()->Unit(benchmark::kMillisecond);
+    // In order, so each interval is reached by playing forward.
+    double from = 0.0;
+    for (int i = 0; i < marrow::kThresholdCount; ++i) {
+        const double to = marrow::kThresholds[i];
+        const std::string name = "interval/" + seconds(from) + "-" + seconds(to);
+        RegisterBenchmark(name.c_str(), BM_Interval, from, to)->Unit(benchmark::kMillisecond);
+        from = to;
+    }
+    const double end = marrow::kThresholds[marrow::kThresholdCount - 1];
+    RegisterBenchmark(("presentation/0.0-" + seconds(end)).c_str(), BM_WholePass)
+        ->Iterations(firstFrameAt(end))
+        ->Repetitions(1)
+        ->Unit(benchmark::kMillisecond);
+    for (const SceneFile& scene : kScenes)
+        RegisterBenchmark((std::string("load3ds/") + scene.name).c_str(), BM_LoadScene, scene)
+            ->Unit(benchmark::kMillisecond);
+    return true;
+}();
+
+}  // namespace
