@@ -79,9 +79,16 @@ double counter(const Run& r, const char* name) {
     return it == r.counters.end() ? -1.0 : static_cast<double>(it->second.value);
 }
 
+// Seconds per iteration: the CPU time of the benchmark's thread, which is
+// what the program would take on a core of its own (the wall clock also
+// counts the time other processes on a shared machine held the core); for
+// benchmarks that time themselves (start-up: other processes, I/O) the time
+// they measured.
 double seconds(const Run& r) {
+    const bool manual = r.run_name.time_type.find("manual_time") != std::string::npos;
+    const double t = manual ? r.GetAdjustedRealTime() : r.GetAdjustedCPUTime();
     // GetTimeUnitMultiplier is the number of the unit's ticks in a second.
-    return r.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(r.time_unit);
+    return t / benchmark::GetTimeUnitMultiplier(r.time_unit);
 }
 
 // Every run reported, in the order the groups are listed; within a group in
