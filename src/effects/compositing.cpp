@@ -37,16 +37,16 @@ inline uint32_t addSaturatePixel(uint32_t a, uint32_t b) {
 
 }  // namespace
 
-void addSaturate(uint32_t* dst, const uint32_t* src) {
-    // plotAdd for a whole frame, written with masks only: layers are full of
-    // empty pixels in no regular pattern, which makes a branch per pixel
-    // mispredict. Four pixels at a time where SSE2 is there (every x86-64):
-    // the unsigned saturating byte add is exactly the clamped channel sum.
-    int i = 0;
+void addSpan(uint32_t* dst, const uint32_t* src, int32_t count) {
+    // Written with masks only: layers are full of empty pixels in no regular
+    // pattern, which makes a branch per pixel mispredict. Four pixels at a
+    // time where SSE2 is there (every x86-64): the unsigned saturating byte
+    // add is exactly the clamped channel sum.
+    int32_t i = 0;
 #if defined(__SSE2__)
     const __m128i channels = _mm_set1_epi32(0x00FFFFFF);
     const __m128i zero = _mm_setzero_si128();
-    for (; i + 4 <= kFramePixels; i += 4) {
+    for (; i + 4 <= count; i += 4) {
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i));
         const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
         const __m128i sum = _mm_and_si128(_mm_adds_epu8(a, b), channels);
@@ -58,8 +58,30 @@ void addSaturate(uint32_t* dst, const uint32_t* src) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), out);
     }
 #endif
-    for (; i < kFramePixels; ++i) dst[i] = addSaturatePixel(dst[i], src[i]);
+    for (; i < count; ++i) dst[i] = addSaturatePixel(dst[i], src[i]);
 }
+
+void addColourSpan(uint32_t* dst, int32_t count, uint32_t colour) {
+    if (colour == 0) return;  // adding nothing changes nothing
+    int32_t i = 0;
+#if defined(__SSE2__)
+    // The colour is never empty here: an empty pixel takes it, any other the
+    // clamped sum.
+    const __m128i channels = _mm_set1_epi32(0x00FFFFFF);
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i b = _mm_set1_epi32(static_cast<int32_t>(colour));
+    for (; i + 4 <= count; i += 4) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i));
+        const __m128i sum = _mm_and_si128(_mm_adds_epu8(a, b), channels);
+        const __m128i aEmpty = _mm_cmpeq_epi32(a, zero);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i),
+                         _mm_or_si128(_mm_and_si128(aEmpty, b), _mm_andnot_si128(aEmpty, sum)));
+    }
+#endif
+    for (; i < count; ++i) dst[i] = addSaturatePixel(dst[i], colour);
+}
+
+void addSaturate(uint32_t* dst, const uint32_t* src) { addSpan(dst, src, kFramePixels); }
 
 void crossFade(const uint32_t* a, const uint32_t* b, uint32_t* out, int32_t alpha, int32_t count) {
     const uint32_t w = static_cast<uint32_t>(alpha) & 0xFF;

@@ -34,6 +34,10 @@ inline void plotAdd(uint32_t& d, uint32_t s) {
 
 // plotAdd of every pixel of src into dst (64000 pixels).
 void addSaturate(uint32_t* dst, const uint32_t* src);
+// plotAdd of src[i] into dst[i] for i in 0..count-1 (count >= 0).
+void addSpan(uint32_t* dst, const uint32_t* src, int32_t count);
+// plotAdd of one colour into dst[0..count-1] (count >= 0).
+void addColourSpan(uint32_t* dst, int32_t count, uint32_t colour);
 
 // out_c = MulTable[a_c*256 + v] + MulTable[b_c*256 + w] per channel, with
 // w = alpha & 0xFF and v = ~alpha & 0xFF; the top byte of every output pixel

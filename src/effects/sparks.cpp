@@ -194,7 +194,7 @@ void blockGlitch(uint32_t* frame, const uint32_t* image, int32_t flags, int32_t 
         const uint32_t* src = image + r * kImageStride;
         uint32_t* dst = frame + (row0 + r) * kFrameWidth + col0;
         if ((mode & 1) == 0) {
-            for (int c = 0; c < width; ++c) plotAdd(dst[c], src[c]);
+            addSpan(dst, src, width);
             continue;
         }
         for (int c = 0; c < width; ++c) {

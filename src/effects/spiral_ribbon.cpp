@@ -170,7 +170,7 @@ void fillPolygon(uint32_t* frame, const Vertex* poly, int count, uint32_t colour
             if (x0 < 0) x0 = 0;
             if (x1 > kFrameWidth) x1 = kFrameWidth;
             uint32_t* row = frame + y * kFrameWidth;
-            for (int x = x0; x < x1; ++x) plotAdd(row[x], colour);
+            if (x1 > x0) addColourSpan(row + x0, x1 - x0, colour);
         }
         if (--leftChain.height == 0) {
             if (!enterEdge(leftChain)) break;
