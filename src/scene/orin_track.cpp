@@ -17,9 +17,7 @@
  */
 #include <math.h>
 #include <stdlib.h>
-#include <string.h>
 
-#include "common/numeric.h"
 #include "scene/orin_internal.h"
 
 /* ---- keys and tracks --------------------------------------------------------------------- */
