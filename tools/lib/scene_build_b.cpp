@@ -391,7 +391,8 @@ w3ds::Scene3ds buildScene6() {
     s.objects.push_back(omniObject("Top", {0, 0, 420}, 0.5f, 0.6f, 1, 250, 750));
 
     Keys k(L);
-    k.ambient({w3ds::vecKey(0, {0.04f, 0.03f, 0.08f}), w3ds::vecKey(L, {0.08f, 0.05f, 0.1f})});
+    k.ambient({w3ds::vecKey(0, {0.04f, 0.03f, 0.08f}), w3ds::vecKey(L / 2, {0.08f, 0.05f, 0.1f}),
+               w3ds::vecKey(L, {0.04f, 0.03f, 0.08f})});
     int core = k.object("Core", -1, {0, 0, 0});
     k.track(core, TrackKind::Rotation, TrackMode::Loop, spinKeys(L, 1, unit(0.3f, 0.5f, 1)));
     for (int i = 0; i < 6; ++i) {
