@@ -218,6 +218,18 @@ TEST_F(SceneFiles, EverySceneLoadsWithCameraLightsAndRange) {
     }
 }
 
+// Keyframer nodes find their records by name among materials and objects
+// alike (materials come first), so no two may share a name.
+TEST(SceneNames, RecordNamesAreUnique) {
+    for (const SceneSpec& spec : sceneTable()) {
+        SCOPED_TRACE(spec.name);
+        w3ds::Scene3ds s = spec.build();
+        std::set<std::string> names;
+        for (const auto& m : s.materials) EXPECT_TRUE(names.insert(m.name).second) << m.name;
+        for (const auto& o : s.objects) EXPECT_TRUE(names.insert(o.name).second) << o.name;
+    }
+}
+
 // A looping scene must look the same at its end as at its start: every
 // looping track closes on its segment (its last key at the end or a whole
 // fraction of it), and every other animated track ends on its first value at

@@ -59,7 +59,7 @@ w3ds::Scene3ds buildCredits() {
         int top, bottom;
         float width;
     };
-    const Group groups[6] = {{0, 5, 230}, {1, 5, 190}, {2, 5, 190}, {3, 5, 190}, {4, 5, 190}, {7, -1, 220}};
+    const Group groups[6] = {{0, 5, 200}, {1, 5, 170}, {2, 5, 170}, {3, 5, 170}, {4, 5, 170}, {7, -1, 190}};
     std::vector<std::pair<std::string, int>> cards;  // name, group
     for (int g = 0; g < 6; ++g) {
         std::string top = "Credit" + std::to_string(g) + "a";
@@ -67,7 +67,7 @@ w3ds::Scene3ds buildCredits() {
         cards.push_back({top, g});
         if (groups[g].bottom >= 0) {
             std::string bottom = "Credit" + std::to_string(g) + "b";
-            s.objects.push_back(meshObject(bottom, sheetCard(groups[g].bottom, 170, false), "Lettering"));
+            s.objects.push_back(meshObject(bottom, sheetCard(groups[g].bottom, 160, false), "Lettering"));
             cards.push_back({bottom, g});
         }
     }
@@ -93,7 +93,7 @@ w3ds::Scene3ds buildCredits() {
             scale.push_back(w3ds::vecKey(st + G - 1, {1, 1, 1}, kHold));
             scale.push_back(w3ds::vecKey(st + G, {0, 0, 0}, kHold));
         } else {
-            pos.push_back(w3ds::vecKey(L, {0, -60, z}, kHold));
+            pos.push_back(w3ds::vecKey(L, {0, -10, z}, kHold));
         }
         k.track(n, TrackKind::Position, TrackMode::Once, pos);
         k.track(n, TrackKind::Scale, TrackMode::Once, scale);
@@ -315,20 +315,20 @@ w3ds::Scene3ds buildGreets() {
     const int names = 7;
     w3ds::Scene3ds s;
     s.materials.push_back(textureMaterial("Names", "greets.jpg", true));
-    s.materials.push_back(textureMaterial("Heading", "greets.jpg"));
+    s.materials.push_back(textureMaterial("HeadingInk", "greets.jpg"));
     s.materials.push_back(reflectMaterial("KnotChrome"));
     for (int i = 0; i < names; ++i) {
         // Card i on the ring, facing outward.
         const float a = kTwoPi * static_cast<float>(i) / names;
         const float t = a + kPi / 2, cs = std::cos(t), sn = std::sin(t);
-        Geo g = sheetCard(i, 128, true);
-        g.transform([&](Vec3 p) { return Vec3{p.x * cs - p.y * sn, p.x * sn + p.y * cs, p.z} + Vec3{150 * std::cos(a), 150 * std::sin(a), 0}; });
+        Geo g = sheetCard(i, 150, true);
+        g.transform([&](Vec3 p) { return Vec3{p.x * cs - p.y * sn, p.x * sn + p.y * cs, p.z} + Vec3{190 * std::cos(a), 190 * std::sin(a), 0}; });
         s.objects.push_back(meshObject("Greet" + std::to_string(i), g, "Names"));
     }
-    s.objects.push_back(meshObject("Heading", sheetCard(7, 150, false), "Heading"));
-    s.objects.push_back(meshObject("Knot", torusKnot(3, 2, 30, 12, 6.5f, 96, 8), "KnotChrome"));
-    s.objects.push_back(cameraObject("Camera01", {0, -400, 120}, {0, 0, 10}, 35));
-    s.objects.push_back(omniObject("Front", {0, -320, 200}, 1, 0.9f, 0.8f, 320, 850));
+    s.objects.push_back(meshObject("Heading", sheetCard(7, 170, false), "HeadingInk"));
+    s.objects.push_back(meshObject("Knot", torusKnot(3, 2, 44, 17, 9.5f, 120, 8), "KnotChrome"));
+    s.objects.push_back(cameraObject("Camera01", {0, -420, 170}, {0, 0, 0}, 35));
+    s.objects.push_back(omniObject("Front", {0, -320, 220}, 1, 0.9f, 0.8f, 320, 900));
     s.objects.push_back(omniObject("Centre", {0, 0, 40}, 1, 0.6f, 0.3f, 120, 330));
 
     Keys k(L);
@@ -341,15 +341,15 @@ w3ds::Scene3ds buildGreets() {
                     return Vec3{0, 0, 18 * std::sin(kTwoPi * (2 * t + phase))};
                 }));
     }
-    k.object("Heading", -1, {0, -60, 110});
+    k.object("Heading", -1, {0, -40, 120});
     int knot = k.object("Knot", -1, {0, 0, 5});
     k.track(knot, TrackKind::Rotation, TrackMode::Loop, spinKeys(L, 2, unit(0.4f, 0.3f, 1)));
     int cam = k.camera("Camera01", -1, {});
     k.track(cam, TrackKind::Position, TrackMode::Loop, loopPath(L, 4, [](float t) {
-                return Vec3{60 * std::sin(kTwoPi * t), -400, 120 + 30 * std::cos(kTwoPi * t)};
+                return Vec3{60 * std::sin(kTwoPi * t), -420, 170 + 30 * std::cos(kTwoPi * t)};
             }));
-    k.cameraTarget("Camera01", -1, {w3ds::vecKey(0, {0, 0, 25})});
-    k.omni("Front", -1, {w3ds::vecKey(0, {0, -320, 200})});
+    k.cameraTarget("Camera01", -1, {w3ds::vecKey(0, {0, 0, 10})});
+    k.omni("Front", -1, {w3ds::vecKey(0, {0, -320, 220})});
     k.omni("Centre", -1, {w3ds::vecKey(0, {0, 0, 40})});
     s.keyframer = k.kf;
     return s;
@@ -385,7 +385,7 @@ w3ds::Scene3ds buildScene6() {
             s.objects.push_back(meshObject("Gem" + std::to_string(i) + std::to_string(j), g, mat));
         }
     s.objects.push_back(meshObject("Core", ball(30, 20, 12), "CoreMirror"));
-    s.objects.push_back(cameraObject("Camera01", {0, -430, 140}, {0, 0, 0}, 35));
+    s.objects.push_back(cameraObject("Camera01", {0, -320, 110}, {0, 0, 0}, 35));
     s.objects.push_back(omniObject("Key", {80, 0, 90}, 1, 0.9f, 0.8f, 300, 800));
     s.objects.push_back(omniObject("Heart", {0, 0, 0}, 1, 0.5f, 0.2f, 70, 260));
     s.objects.push_back(omniObject("Top", {0, 0, 420}, 0.5f, 0.6f, 1, 250, 750));
@@ -423,7 +423,7 @@ w3ds::Scene3ds buildScene6() {
     k.track(rig, TrackKind::Rotation, TrackMode::Loop, spinKeys(L, 1, {0, 0, 1}));
     int cam = k.camera("Camera01", rig, {});
     k.track(cam, TrackKind::Position, TrackMode::Loop, loopPath(L, 4, [](float t) {
-                return Vec3{0, -430 + 40 * std::sin(kTwoPi * t), 140 + 60 * std::sin(kTwoPi * 2 * t)};
+                return Vec3{0, -330 + 50 * std::sin(kTwoPi * t), 110 + 60 * std::sin(kTwoPi * 2 * t)};
             }));
     k.cameraTarget("Camera01", -1, {w3ds::vecKey(0, {0, 0, 0})});
     k.omni("Key", cam, {w3ds::vecKey(0, {80, 0, 90})});
