@@ -171,7 +171,14 @@ w3ds::Scene3ds buildScene4() {
             const float px = static_cast<float>(side) * 55, py = -640 + 170 * static_cast<float>(i);
             pillars.append(cylinder(10, 0, 170, 12, 3), [&](Vec3 p) { return p + Vec3{px, py, 0}; });
         }
-    Geo ground = terrain(-260, 260, -900, 900, 4, 14, [](float, float) { return 0.0f; }, 130);
+    // The street is cut by the frustum all the time; quads of their own
+    // (no shared corners) keep the clipped vertices within the work arrays.
+    Geo ground;
+    for (int j = 0; j < 14; ++j)
+        for (int i = 0; i < 4; ++i)
+            ground.append(terrain(-260 + 130 * static_cast<float>(i), -130 + 130 * static_cast<float>(i),
+                                  -900 + 130 * static_cast<float>(j), -770 + 130 * static_cast<float>(j), 1, 1,
+                                  [](float, float) { return 0.0f; }, 130));
     s.objects.push_back(meshObject("Blocks", blocks, "Windows"));
     s.objects.push_back(meshObject("Pillars", pillars, "Bands"));
     s.objects.push_back(meshObject("Ground", ground, "Street"));
@@ -251,7 +258,7 @@ w3ds::Scene3ds buildScene5() {
     s.objects.push_back(meshObject("Ring3", ring, "RingBands"));
     s.objects.push_back(cameraObject("Camera01", {0, -420, 170}, {0, 0, 0}, 35));
     s.objects.push_back(omniObject("SunLight", {0, 0, 0}, 1, 0.8f, 0.5f, 120, 420));
-    s.objects.push_back(spotObject("SunSpot", {-60, -380, 200}, {0, 0, 0}, 9, 14, 1, 0.7f, 0.3f, 500, 800));
+    s.objects.push_back(spotObject("SunSpot", {-60, -380, 200}, {0, 0, 0}, 12, 18, 1, 0.7f, 0.3f, 500, 800));
 
     Keys k(L);
     int sys = k.dummy("System", -1, {0, 0, 0});
@@ -287,7 +294,9 @@ w3ds::Scene3ds buildScene5() {
             {w3ds::scalarKey(0, 72, {0, 0, 0, 0, 0.5f}), w3ds::scalarKey(260, 48), w3ds::scalarKey(420, 40, {0, 0, 0, 0.5f, 0})});
     k.cameraTarget("Camera01", -1, {w3ds::vecKey(0, {0, 0, 0}), w3ds::vecKey(420, {20, 30, 0})});
     k.omni("SunLight", -1, {w3ds::vecKey(0, {0, 0, 0})});
-    k.spot("SunSpot", -1, {w3ds::vecKey(0, {-60, -380, 200})});
+    // The sun has no light of its own (its lamp sits inside it): a spot
+    // riding with the camera keeps the face it shows lit.
+    k.spot("SunSpot", cam, {w3ds::vecKey(0, {0, 0, 30})});
     k.lightTarget("SunSpot", -1, {w3ds::vecKey(0, {0, 0, 0})});
     s.keyframer = k.kf;
     return s;

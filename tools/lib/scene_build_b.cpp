@@ -88,8 +88,9 @@ w3ds::Scene3ds buildCredits() {
         if (st > 0) scale = {w3ds::vecKey(0, {0, 0, 0}, kHold), w3ds::vecKey(st - 1, {0, 0, 0}, kHold)};
         scale.push_back(w3ds::vecKey(st, {1, 1, 1}, kHold));
         if (g < 5) {
-            // Off past the camera, then gone.
-            pos.push_back(w3ds::vecKey(st + G, {side * 70, -240, z * 3}, {0, 0, 0, 0.5f, 0}));
+            // Off to the side, out of view before it would reach the camera,
+            // then gone.
+            pos.push_back(w3ds::vecKey(st + G, {side * 260, -110, z * 3}, {0, 0, 0, 0.5f, 0}));
             scale.push_back(w3ds::vecKey(st + G - 1, {1, 1, 1}, kHold));
             scale.push_back(w3ds::vecKey(st + G, {0, 0, 0}, kHold));
         } else {
