@@ -31,7 +31,7 @@ Vec3 unit(float x, float y, float z) { return normalise(Vec3{x, y, z}); }
 // ---- scene1 -----------------------------------------------------------------------------------
 w3ds::Scene3ds buildScene1() {
     w3ds::Scene3ds s;
-    s.materials.push_back(reflectMaterial("Chrome"));
+    s.materials.push_back(reflectMaterial("Chrome", "chrome.jpg"));
     // The knot is stored tilted 30 degrees about x (its mesh matrix); the
     // reader brings it back upright into its own space.
     const float c = std::cos(kPi / 6), sn = std::sin(kPi / 6);
@@ -64,7 +64,7 @@ w3ds::Scene3ds buildScene2() {
     const int cubes = 8;
     w3ds::Scene3ds s;
     s.materials.push_back(textureMaterial("Panel", "panel.jpg"));
-    s.materials.push_back(reflectMaterial("CoreChrome"));
+    s.materials.push_back(reflectMaterial("CoreChrome", "chrome.jpg"));
     for (int i = 0; i < cubes; ++i) s.objects.push_back(meshObject("Cube" + std::to_string(i), box({14, 14, 14}), "Panel"));
     s.objects.push_back(meshObject("Core", ball(26, 20, 12), "CoreChrome"));
     s.objects.push_back(cameraObject("Camera01", {0, -230, 110}, {0, 0, 0}, 35));
@@ -104,7 +104,7 @@ w3ds::Scene3ds buildScene3() {
     const uint32_t L = 300;
     w3ds::Scene3ds s;
     s.materials.push_back(textureMaterial("TileFace", "tile.jpg", true));
-    s.materials.push_back(reflectMaterial("TileMirror", true));
+    s.materials.push_back(reflectMaterial("TileMirror", "envmap2.jpg", true));
     // Tiles climb a helix; each is turned 50 degrees off the radial
     // direction so the spin shows fronts and backs in turn.
     Geo tiles, mirrors;
@@ -157,7 +157,7 @@ w3ds::Scene3ds buildScene4() {
     Geo blocks;
     const float heights[] = {180, 260, 140, 320, 220, 160, 290, 200, 240, 150, 310, 190};
     for (int side = -1; side <= 1; side += 2)
-        for (int i = 0; i < 12; ++i) {
+        for (int i = 0; i < 15; ++i) {
             const float hz = heights[(i * 5 + (side > 0 ? 3 : 0)) % 12] * 0.5f;
             const float hx = 55, hy = 60;
             Geo b = box({hx, hy, hz}, 1.5f, hz / 40);
@@ -167,14 +167,14 @@ w3ds::Scene3ds buildScene4() {
         }
     Geo pillars;
     for (int side = -1; side <= 1; side += 2)
-        for (int i = 0; i < 9; ++i) {
+        for (int i = 0; i < 11; ++i) {
             const float px = static_cast<float>(side) * 55, py = -640 + 170 * static_cast<float>(i);
             pillars.append(cylinder(10, 0, 170, 12, 3), [&](Vec3 p) { return p + Vec3{px, py, 0}; });
         }
     // The street is cut by the frustum all the time; quads of their own
     // (no shared corners) keep the clipped vertices within the work arrays.
     Geo ground;
-    for (int j = 0; j < 14; ++j)
+    for (int j = 0; j < 17; ++j)
         for (int i = 0; i < 4; ++i)
             ground.append(terrain(-260 + 130 * static_cast<float>(i), -130 + 130 * static_cast<float>(i),
                                   -900 + 130 * static_cast<float>(j), -770 + 130 * static_cast<float>(j), 1, 1,
@@ -196,13 +196,13 @@ w3ds::Scene3ds buildScene4() {
                        {w3ds::vecKey(0, {0, -900, 260}, {0, 0, 0, 0, 0.4f}), w3ds::vecKey(80, {20, -560, 70}, {0.2f, 0, -0.3f}),
                         w3ds::vecKey(170, {-25, -220, 45}, {0, 0.3f, 0}), w3ds::vecKey(260, {25, 130, 50}, {-0.2f, 0, 0.2f}),
                         w3ds::vecKey(340, {-10, 420, 90}, {0, -0.2f, 0}),
-                        w3ds::vecKey(420, {0, 700, 240}, {0, 0, 0, 0.4f, 0})});
+                        w3ds::vecKey(420, {0, 620, 230}, {0, 0, 0, 0.4f, 0})});
     k.track(cam, TrackKind::Roll, TrackMode::Once,
             {w3ds::scalarKey(0, 0), w3ds::scalarKey(120, -9), w3ds::scalarKey(210, 8), w3ds::scalarKey(300, -6),
              w3ds::scalarKey(420, 0)});
     k.cameraTarget("Camera01", -1,
                    {w3ds::vecKey(0, {0, -500, 40}), w3ds::vecKey(120, {-20, -100, 50}), w3ds::vecKey(240, {20, 300, 60}),
-                    w3ds::vecKey(420, {0, 1100, 80})});
+                    w3ds::vecKey(420, {0, 1000, 60})});
     int spotA = k.spot("SweepA", -1, {w3ds::vecKey(0, {-200, -300, 520})});
     k.track(spotA, TrackKind::Roll, TrackMode::Once, {w3ds::scalarKey(0, 0), w3ds::scalarKey(420, 90)});
     k.lightTarget("SweepA", -1,
@@ -226,13 +226,13 @@ w3ds::Scene3ds buildScene5() {
     const uint32_t L = 420;
     w3ds::Scene3ds s;
     s.materials.push_back(textureMaterial("Sunfire", "sun.jpg"));
-    s.materials.push_back(reflectMaterial("PlanetChrome"));
+    s.materials.push_back(reflectMaterial("PlanetChrome", "chrome.jpg"));
     s.materials.push_back(colourMaterial("MoonRock", 0.75f, 0.7f, 0.9f));
     s.materials.push_back(colourMaterial("MoonEmber", 1.0f, 0.55f, 0.25f));
     s.materials.push_back(textureMaterial("RingBands", "ground.jpg"));
 
     s.objects.push_back(meshObject("Sun", sphere(40, 24, 12, true), "Sunfire"));
-    const float planetR[3] = {10, 15, 9};
+    const float planetR[3] = {14, 20, 12};
     for (int i = 0; i < 3; ++i)
         s.objects.push_back(meshObject("Planet" + std::to_string(i + 1), ball(planetR[i], 16, 10), "PlanetChrome"));
     s.objects.push_back(meshObject("Moon2", ball(4, 10, 6), "MoonRock"));
@@ -257,7 +257,7 @@ w3ds::Scene3ds buildScene5() {
     }
     s.objects.push_back(meshObject("Ring3", ring, "RingBands"));
     s.objects.push_back(cameraObject("Camera01", {0, -420, 170}, {0, 0, 0}, 35));
-    s.objects.push_back(omniObject("SunLight", {0, 0, 0}, 1, 0.8f, 0.5f, 120, 420));
+    s.objects.push_back(omniObject("SunLight", {0, 0, 0}, 1, 0.8f, 0.5f, 130, 460));
     s.objects.push_back(spotObject("SunSpot", {-60, -380, 200}, {0, 0, 0}, 12, 18, 1, 0.7f, 0.3f, 500, 800));
 
     Keys k(L);
@@ -265,7 +265,7 @@ w3ds::Scene3ds buildScene5() {
     k.track(sys, TrackKind::Rotation, TrackMode::Loop, spinKeys(L, 1, {0, 0, 1}));
     int sun = k.object("Sun", sys, {0, 0, 0});
     k.track(sun, TrackKind::Rotation, TrackMode::Loop, spinKeys(L, -1, {0, 0, 1}));
-    const float orbitR[3] = {85, 150, 215};
+    const float orbitR[3] = {95, 160, 225};
     const int orbitTurns[3] = {2, 1, 1};
     int planets[3];
     for (int i = 0; i < 3; ++i) {
@@ -287,11 +287,11 @@ w3ds::Scene3ds buildScene5() {
     k.track(ringNode, TrackKind::Rotation, TrackMode::Once, {w3ds::rotKey(0, 0.5f, {1, 0, 0})});
 
     int cam = k.camera("Camera01", -1,
-                       {w3ds::vecKey(0, {0, -430, 180}, {0, 0, 0, 0, 0.3f}), w3ds::vecKey(200, {160, -330, 110}),
-                        w3ds::vecKey(420, {230, -150, 60}, {0, 0, 0, 0.3f, 0})});
+                       {w3ds::vecKey(0, {0, -330, 150}, {0, 0, 0, 0, 0.3f}), w3ds::vecKey(200, {150, -280, 100}),
+                        w3ds::vecKey(420, {250, -170, 60}, {0, 0, 0, 0.3f, 0})});
     // The zoom: a wide view that narrows onto the inner system.
     k.track(cam, TrackKind::Fov, TrackMode::Once,
-            {w3ds::scalarKey(0, 72, {0, 0, 0, 0, 0.5f}), w3ds::scalarKey(260, 48), w3ds::scalarKey(420, 40, {0, 0, 0, 0.5f, 0})});
+            {w3ds::scalarKey(0, 80, {0, 0, 0, 0, 0.5f}), w3ds::scalarKey(260, 58), w3ds::scalarKey(420, 46, {0, 0, 0, 0.5f, 0})});
     k.cameraTarget("Camera01", -1, {w3ds::vecKey(0, {0, 0, 0}), w3ds::vecKey(420, {20, 30, 0})});
     k.omni("SunLight", -1, {w3ds::vecKey(0, {0, 0, 0})});
     // The sun has no light of its own (its lamp sits inside it): a spot

@@ -79,20 +79,26 @@ w3ds::Scene3ds buildCredits() {
         const int g = cards[c].second;
         const bool top = cards[c].first.back() == 'a';
         const float z = groups[g].bottom < 0 ? 0.0f : (top ? 17.0f : -13.0f);
-        const uint32_t st = static_cast<uint32_t>(g) * G;
+        // Group g is anchored at a = g x 140: it comes in from the distance
+        // over the 40 frames before a (while the previous group leaves),
+        // holds, and swings out of view to the side by a + 100.
+        const uint32_t a = static_cast<uint32_t>(g) * G;
         const float side = (g % 2 ? 1.0f : -1.0f) * (top ? 1.0f : 0.6f);
         int n = k.object(cards[c].first, -1, {0, 0, 0});
-        std::vector<Key> pos = {w3ds::vecKey(st, {side * 120, 1900, z * 4}, {0, 0, 0, 0, 0.6f}),
-                                w3ds::vecKey(st + 45, {0, 0, z}, {0, 0, 0, 0.6f, 0}), w3ds::vecKey(st + 95, {0, -25, z}, kHold)};
-        std::vector<Key> scale;
-        if (st > 0) scale = {w3ds::vecKey(0, {0, 0, 0}, kHold), w3ds::vecKey(st - 1, {0, 0, 0}, kHold)};
-        scale.push_back(w3ds::vecKey(st, {1, 1, 1}, kHold));
+        std::vector<Key> pos, scale;
+        if (g == 0) {
+            pos.push_back(w3ds::vecKey(0, {side * 40, 380, z * 2}, {0, 0, 0, 0, 0.6f}));
+        } else {
+            pos.push_back(w3ds::vecKey(a - 40, {side * 110, 950, z * 4}, {0, 0, 0, 0, 0.6f}));
+            scale = {w3ds::vecKey(0, {0, 0, 0}, kHold), w3ds::vecKey(a - 41, {0, 0, 0}, kHold)};
+        }
+        pos.push_back(w3ds::vecKey(a + 10, {0, 0, z}, {0, 0, 0, 0.6f, 0}));
+        scale.push_back(w3ds::vecKey(g == 0 ? 0 : a - 40, {1, 1, 1}, kHold));
         if (g < 5) {
-            // Off to the side, out of view before it would reach the camera,
-            // then gone.
-            pos.push_back(w3ds::vecKey(st + G, {side * 260, -110, z * 3}, {0, 0, 0, 0.5f, 0}));
-            scale.push_back(w3ds::vecKey(st + G - 1, {1, 1, 1}, kHold));
-            scale.push_back(w3ds::vecKey(st + G, {0, 0, 0}, kHold));
+            pos.push_back(w3ds::vecKey(a + 70, {0, -25, z}, kHold));
+            pos.push_back(w3ds::vecKey(a + 100, {side * 260, -110, z * 3}, {0, 0, 0, 0.5f, 0}));
+            scale.push_back(w3ds::vecKey(a + 99, {1, 1, 1}, kHold));
+            scale.push_back(w3ds::vecKey(a + 100, {0, 0, 0}, kHold));
         } else {
             pos.push_back(w3ds::vecKey(L, {0, -10, z}, kHold));
         }
@@ -176,7 +182,7 @@ w3ds::Scene3ds buildTriangle() {
     const float gap = 120, radius = 290;
     w3ds::Scene3ds s;
     s.materials.push_back(textureMaterial("Kaleido", "kaleido.jpg", true));
-    s.materials.push_back(reflectMaterial("Prism", true));
+    s.materials.push_back(reflectMaterial("Prism", "envmap2.jpg", true));
     s.materials.push_back(colourMaterial("Flare", 1.0f, 0.62f, 0.2f));
     Geo tex, mirror, blink;
     for (int r = 0; r < rings; ++r) {
@@ -271,7 +277,7 @@ Geo nekiTorus() {
 w3ds::Scene3ds buildNeki() {
     const uint32_t L = 420;
     w3ds::Scene3ds s;
-    s.materials.push_back(reflectMaterial("Liquid"));
+    s.materials.push_back(reflectMaterial("Liquid", "chrome.jpg"));
     s.objects.push_back(meshObject("Neki", nekiSphere(), "Liquid"));
     // The morph targets: same layout, no keyframer node of their own.
     s.objects.push_back(meshObject("NekiSphere", nekiSphere(), "Liquid"));
@@ -317,19 +323,19 @@ w3ds::Scene3ds buildGreets() {
     w3ds::Scene3ds s;
     s.materials.push_back(textureMaterial("Names", "greets.jpg", true));
     s.materials.push_back(textureMaterial("HeadingInk", "greets.jpg"));
-    s.materials.push_back(reflectMaterial("KnotChrome"));
+    s.materials.push_back(reflectMaterial("KnotChrome", "chrome.jpg"));
     for (int i = 0; i < names; ++i) {
         // Card i on the ring, facing outward.
         const float a = kTwoPi * static_cast<float>(i) / names;
         const float t = a + kPi / 2, cs = std::cos(t), sn = std::sin(t);
-        Geo g = sheetCard(i, 150, true);
+        Geo g = sheetCard(i, 160, true);
         g.transform([&](Vec3 p) { return Vec3{p.x * cs - p.y * sn, p.x * sn + p.y * cs, p.z} + Vec3{190 * std::cos(a), 190 * std::sin(a), 0}; });
         s.objects.push_back(meshObject("Greet" + std::to_string(i), g, "Names"));
     }
     s.objects.push_back(meshObject("Heading", sheetCard(7, 170, false), "HeadingInk"));
     s.objects.push_back(meshObject("Knot", torusKnot(3, 2, 44, 17, 9.5f, 120, 8), "KnotChrome"));
     s.objects.push_back(cameraObject("Camera01", {0, -420, 170}, {0, 0, 0}, 35));
-    s.objects.push_back(omniObject("Front", {0, -320, 220}, 1, 0.9f, 0.8f, 320, 900));
+    s.objects.push_back(omniObject("Front", {0, -430, 110}, 1, 0.9f, 0.8f, 350, 950));
     s.objects.push_back(omniObject("Centre", {0, 0, 40}, 1, 0.6f, 0.3f, 120, 330));
 
     Keys k(L);
@@ -350,7 +356,7 @@ w3ds::Scene3ds buildGreets() {
                 return Vec3{60 * std::sin(kTwoPi * t), -420, 170 + 30 * std::cos(kTwoPi * t)};
             }));
     k.cameraTarget("Camera01", -1, {w3ds::vecKey(0, {0, 0, 10})});
-    k.omni("Front", -1, {w3ds::vecKey(0, {0, -320, 220})});
+    k.omni("Front", -1, {w3ds::vecKey(0, {0, -430, 110})});
     k.omni("Centre", -1, {w3ds::vecKey(0, {0, 0, 40})});
     s.keyframer = k.kf;
     return s;
@@ -374,19 +380,19 @@ Geo octahedron(float r) {
 w3ds::Scene3ds buildScene6() {
     const uint32_t L = 560;
     w3ds::Scene3ds s;
-    s.materials.push_back(reflectMaterial("GemChrome"));
+    s.materials.push_back(reflectMaterial("GemChrome", "chrome.jpg"));
     s.materials.push_back(colourMaterial("GemAmber", 1.0f, 0.6f, 0.18f));
-    s.materials.push_back(reflectMaterial("CoreMirror"));
+    s.materials.push_back(reflectMaterial("CoreMirror", "envmap2.jpg"));
     const Vec3 dirs[6] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}};
     for (int i = 0; i < 6; ++i)
         for (int j = 0; j < 4; ++j) {
             const int kind = (i + j) % 3;
-            Geo g = kind == 0 ? octahedron(13) : kind == 1 ? box({9, 9, 9}) : ball(10, 12, 8);
+            Geo g = kind == 0 ? octahedron(19) : kind == 1 ? box({13, 13, 13}) : ball(14, 12, 8);
             const char* mat = j == 3 ? "GemAmber" : "GemChrome";
             s.objects.push_back(meshObject("Gem" + std::to_string(i) + std::to_string(j), g, mat));
         }
     s.objects.push_back(meshObject("Core", ball(30, 20, 12), "CoreMirror"));
-    s.objects.push_back(cameraObject("Camera01", {0, -320, 110}, {0, 0, 0}, 35));
+    s.objects.push_back(cameraObject("Camera01", {0, -300, 100}, {0, 0, 0}, 35));
     s.objects.push_back(omniObject("Key", {80, 0, 90}, 1, 0.9f, 0.8f, 300, 800));
     s.objects.push_back(omniObject("Heart", {0, 0, 0}, 1, 0.5f, 0.2f, 70, 260));
     s.objects.push_back(omniObject("Top", {0, 0, 420}, 0.5f, 0.6f, 1, 250, 750));
@@ -401,7 +407,7 @@ w3ds::Scene3ds buildScene6() {
         int arm = k.dummy("Arm" + std::to_string(i), core, {0, 0, 0});
         // Two bursts per loop: out to 150, back to 50.
         k.track(arm, TrackKind::Position, TrackMode::Loop, loopPath(L, 16, [=](float t) {
-                    const float r = 50 + 100 * (0.5f - 0.5f * std::cos(kTwoPi * 2 * t));
+                    const float r = 70 + 100 * (0.5f - 0.5f * std::cos(kTwoPi * 2 * t));
                     return d * r;
                 }));
         k.track(arm, TrackKind::Rotation, TrackMode::Loop, spinKeys(L, i % 2 ? 2 : -2, d));
@@ -409,7 +415,7 @@ w3ds::Scene3ds buildScene6() {
         const Vec3 e2 = cross(d, e1);
         for (int j = 0; j < 4; ++j) {
             const float a = kTwoPi * static_cast<float>(j) / 4;
-            const Vec3 off = (e1 * std::cos(a) + e2 * std::sin(a)) * 34 + d * 8;
+            const Vec3 off = (e1 * std::cos(a) + e2 * std::sin(a)) * 42 + d * 10;
             int gem = k.object("Gem" + std::to_string(i) + std::to_string(j), arm, off);
             const float phase = static_cast<float>(i * 4 + j) / 24;
             k.track(gem, TrackKind::Scale, TrackMode::Loop, loopPath(L, 8, [=](float t) {
@@ -424,7 +430,7 @@ w3ds::Scene3ds buildScene6() {
     k.track(rig, TrackKind::Rotation, TrackMode::Loop, spinKeys(L, 1, {0, 0, 1}));
     int cam = k.camera("Camera01", rig, {});
     k.track(cam, TrackKind::Position, TrackMode::Loop, loopPath(L, 4, [](float t) {
-                return Vec3{0, -330 + 50 * std::sin(kTwoPi * t), 110 + 60 * std::sin(kTwoPi * 2 * t)};
+                return Vec3{0, -300 + 40 * std::sin(kTwoPi * t), 100 + 60 * std::sin(kTwoPi * 2 * t)};
             }));
     k.cameraTarget("Camera01", -1, {w3ds::vecKey(0, {0, 0, 0})});
     k.omni("Key", cam, {w3ds::vecKey(0, {80, 0, 90})});

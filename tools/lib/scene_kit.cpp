@@ -211,12 +211,12 @@ w3ds::Material textureMaterial(const std::string& name, const std::string& file,
     return m;
 }
 
-w3ds::Material reflectMaterial(const std::string& name, bool twoSided, float r, float g, float b) {
-    w3ds::Material m = colourMaterial(name, r, g, b);
+w3ds::Material reflectMaterial(const std::string& name, const std::string& file, bool twoSided) {
+    w3ds::Material m = colourMaterial(name, 0.8f, 0.8f, 0.8f);
     m.shading = 4;  // metal
     m.shininess = 90;
     m.shinStrength = 80;
-    m.reflection.file = "envmap2.jpg";
+    m.reflection.file = file;
     m.twoSided = twoSided;
     return m;
 }

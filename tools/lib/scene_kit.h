@@ -107,8 +107,9 @@ Geo card(float w, float h, float u0, float v0, float u1, float v1, bool twoSided
 
 w3ds::Material colourMaterial(const std::string& name, float r, float g, float b);
 w3ds::Material textureMaterial(const std::string& name, const std::string& file, bool twoSided = false);
-w3ds::Material reflectMaterial(const std::string& name, bool twoSided = false, float r = 0.8f, float g = 0.8f,
-                               float b = 0.8f);
+// Reflection map: `file` in scenes/ ("chrome.jpg", a whole studio
+// surround, or "envmap2.jpg", the glow sprite: a bright centre on black).
+w3ds::Material reflectMaterial(const std::string& name, const std::string& file, bool twoSided = false);
 
 // One material for every face of the mesh. `matrix` (file space axes and
 // origin) places the vertices; they are written already placed, the reader

@@ -165,6 +165,33 @@ art::Image paintKaleido(const art::Font&) {
     }));
 }
 
+// --- chrome (reflection map): a studio surround seen in a mirror ball ------
+// The renderer picks texel (127 - 128 nx, 127 - 128 ny) from the camera-space
+// normal the scene library computes, which points into the surface; so the
+// lower rows show on the upper sides of an object: sky below, ground above.
+art::Image paintChrome(const art::Font&) {
+    art::Gradient sky;
+    sky.stop(0.0, hex(0xffb060)).stop(0.12, hex(0xf28a24)).stop(0.35, hex(0x8a4aa8)).stop(0.7, hex(0x3a3a9a))
+        .stop(1.0, hex(0x9fc8ff));
+    return art::toImage(shade([&](double u, double v) {
+        const double ox = (u * 256.0 - 127.0) / 128.0, up = (v * 256.0 - 127.0) / 128.0;
+        Rgb c;
+        if (up >= 0) {
+            c = sky.sample(up);
+        } else {
+            // Ground: dark violet, warmer towards the horizon.
+            c = art::mix(hex(0x5a2a4a), hex(0x140c30), art::smoothstep(0.0, 0.6, -up));
+            c = c + hex(0x2a1a5a) * (0.3 + 0.3 * art::tileFbm(u, v, 6, 3, 0.5, 1001));
+        }
+        // Two soft studio lights and a thin bright horizon.
+        const double h1 = std::hypot(ox + 0.35, up - 0.5), h2 = std::hypot(ox - 0.5, up - 0.2);
+        c = c + hex(0xffffff) * (1.0 - art::smoothstep(0.0, 0.28, h1));
+        c = c + hex(0xffd8a0) * (0.7 * (1.0 - art::smoothstep(0.0, 0.18, h2)));
+        c = c + hex(0xfff0d0) * (0.8 * (1.0 - art::smoothstep(0.0, 0.05, std::abs(up))));
+        return c;
+    }));
+}
+
 // --- text sheets (credits, greets) --------------------------------------------
 art::Image paintSheet(const art::Font& font, const std::vector<std::string>& lines, Rgb colour) {
     Canvas c(kSize, kSize);
@@ -197,7 +224,7 @@ const std::vector<SceneTexture>& sceneTextures() {
         {"panel.jpg", paintPanel},     {"tile.jpg", paintTile},   {"city.jpg", paintCity},
         {"pillar.jpg", paintPillar},   {"ground.jpg", paintGround}, {"sun.jpg", paintSun},
         {"rock.jpg", paintRock},       {"kaleido.jpg", paintKaleido}, {"credits.jpg", paintCredits},
-        {"greets.jpg", paintGreets},
+        {"greets.jpg", paintGreets},    {"chrome.jpg", paintChrome},
     };
     return table;
 }
