@@ -271,7 +271,10 @@ w3ds::Scene3ds buildScene5() {
     for (int i = 0; i < 3; ++i) {
         int orbit = k.dummy("Orbit" + std::to_string(i + 1), sys, {0, 0, 0});
         k.track(orbit, TrackKind::Rotation, TrackMode::Loop, spinKeys(L, orbitTurns[i], unit(0, 0.08f * static_cast<float>(i), 1)));
-        planets[i] = k.object("Planet" + std::to_string(i + 1), orbit, {orbitR[i], 0, 0});
+        // Spread round the sun: 0, 140 and 250 degrees at the start.
+        const float start = kPi / 180 * (i == 0 ? 0.0f : i == 1 ? 140.0f : 250.0f);
+        planets[i] = k.object("Planet" + std::to_string(i + 1), orbit,
+                              {orbitR[i] * std::cos(start), orbitR[i] * std::sin(start), 0});
         k.track(planets[i], TrackKind::Rotation, TrackMode::Loop, spinKeys(L, 3, unit(0.2f, 0, 1)));
     }
     // Planet 2 carries a moon on its own orbit: System > Orbit2 > Planet2 >
@@ -287,11 +290,11 @@ w3ds::Scene3ds buildScene5() {
     k.track(ringNode, TrackKind::Rotation, TrackMode::Once, {w3ds::rotKey(0, 0.5f, {1, 0, 0})});
 
     int cam = k.camera("Camera01", -1,
-                       {w3ds::vecKey(0, {0, -330, 150}, {0, 0, 0, 0, 0.3f}), w3ds::vecKey(200, {150, -280, 100}),
-                        w3ds::vecKey(420, {250, -170, 60}, {0, 0, 0, 0.3f, 0})});
+                       {w3ds::vecKey(0, {0, -250, 210}, {0, 0, 0, 0, 0.3f}), w3ds::vecKey(200, {140, -220, 130}),
+                        w3ds::vecKey(420, {230, -150, 60}, {0, 0, 0, 0.3f, 0})});
     // The zoom: a wide view that narrows onto the inner system.
     k.track(cam, TrackKind::Fov, TrackMode::Once,
-            {w3ds::scalarKey(0, 80, {0, 0, 0, 0, 0.5f}), w3ds::scalarKey(260, 58), w3ds::scalarKey(420, 46, {0, 0, 0, 0.5f, 0})});
+            {w3ds::scalarKey(0, 74, {0, 0, 0, 0, 0.5f}), w3ds::scalarKey(260, 56), w3ds::scalarKey(420, 46, {0, 0, 0, 0.5f, 0})});
     k.cameraTarget("Camera01", -1, {w3ds::vecKey(0, {0, 0, 0}), w3ds::vecKey(420, {20, 30, 0})});
     k.omni("SunLight", -1, {w3ds::vecKey(0, {0, 0, 0})});
     // The sun has no light of its own (its lamp sits inside it): a spot

@@ -247,29 +247,36 @@ w3ds::Scene3ds buildTriangle() {
 
 // ---- neki -------------------------------------------------------------------------------------
 namespace {
-constexpr int kNekiU = 32, kNekiV = 16;
+constexpr int kNekiU = 36, kNekiV = 18;
 Vec3 onSphere(float u, float v, float r) {
     const float th = v * kPi, ph = u * kTwoPi;
     return Vec3{r * std::sin(th) * std::cos(ph), r * std::sin(th) * std::sin(ph), r * std::cos(th)};
 }
 Geo nekiSphere() { return surface(kNekiU, kNekiV, true, false, [](float u, float v) { return onSphere(u, v, 62); }); }
 Geo nekiStar() {
+    // Fourteen spikes: six along the axes, eight along the cube diagonals.
     return surface(kNekiU, kNekiV, true, false, [](float u, float v) {
-        const float th = v * kPi, ph = u * kTwoPi;
-        const float equator = std::pow(0.5f + 0.5f * std::cos(5 * ph), 3.0f) * std::pow(std::sin(th), 2.0f);
-        const float poles = std::pow(std::fabs(std::cos(th)), 6.0f);
-        return onSphere(u, v, 44 * (0.8f + 1.1f * equator + 0.9f * poles));
+        const Vec3 d = onSphere(u, v, 1);
+        float spikes = 0;
+        for (int i = 0; i < 14; ++i) {
+            Vec3 axis = i < 6 ? Vec3{i / 2 == 0 ? 1.0f : 0.0f, i / 2 == 1 ? 1.0f : 0.0f, i / 2 == 2 ? 1.0f : 0.0f}
+                              : unit(i & 1 ? 1.0f : -1.0f, i & 2 ? 1.0f : -1.0f, i & 4 ? 1.0f : -1.0f);
+            if (i < 6 && (i & 1)) axis = axis * -1.0f;
+            const float c = dot(d, axis);
+            if (c > 0) spikes += std::pow(c, i < 6 ? 10.0f : 16.0f) * (i < 6 ? 1.0f : 0.7f);
+        }
+        return d * (40 * (1 + 1.3f * spikes));
     });
 }
 Geo nekiTorus() {
+    // A ring whose flat oval cross-section turns once round the ring.
     return surface(kNekiU, kNekiV, true, false, [](float u, float v) {
         const float ph = u * kTwoPi;
         // v runs round the tube downwards on the outside, as on the sphere.
         const float al = -v * kTwoPi;
-        const float tube = 24 * (1 + 0.35f * std::cos(2 * al + 3 * ph));
-        const float twist = al + 2 * ph;
-        const float rr = 58 + tube * std::cos(twist);
-        return Vec3{rr * std::cos(ph), rr * std::sin(ph), tube * std::sin(twist)};
+        const float p = 32 * std::cos(al), q = 14 * std::sin(al);
+        const float pr = p * std::cos(ph) - q * std::sin(ph), qr = p * std::sin(ph) + q * std::cos(ph);
+        return Vec3{(62 + pr) * std::cos(ph), (62 + pr) * std::sin(ph), qr};
     });
 }
 }  // namespace
@@ -289,7 +296,7 @@ w3ds::Scene3ds buildNeki() {
 
     Keys k(L);
     int neki = k.object("Neki", -1, {0, 0, 0});
-    k.track(neki, TrackKind::Rotation, TrackMode::Loop, spinKeys(L, 1, unit(0.3f, 0.2f, 1)));
+    k.track(neki, TrackKind::Rotation, TrackMode::Loop, spinKeys(L, 1, unit(1, 0.4f, 0.7f)));
     const Spline ease{0, 0, 0, 0.4f, 0.4f};
     auto morphKey = [&](uint32_t f, const char* target) {
         Key key;
@@ -302,7 +309,7 @@ w3ds::Scene3ds buildNeki() {
             {morphKey(0, "NekiSphere"), morphKey(140, "NekiStar"), morphKey(280, "NekiTorus"), morphKey(L, "NekiSphere")});
     int cam = k.camera("Camera01", -1, {});
     k.track(cam, TrackKind::Position, TrackMode::Loop, loopPath(L, 6, [](float t) {
-                return Vec3{50 * std::sin(kTwoPi * t), -240 + 20 * std::cos(kTwoPi * t), 40 + 40 * std::sin(kTwoPi * t)};
+                return Vec3{50 * std::sin(kTwoPi * t), -230 + 20 * std::cos(kTwoPi * t), 90 + 40 * std::sin(kTwoPi * t)};
             }));
     k.cameraTarget("Camera01", -1, {w3ds::vecKey(0, {0, 0, 0})});
     int warm = k.omni("Warm", -1, {});
