@@ -293,6 +293,12 @@ w3ds::Scene3ds buildNeki() {
     s.objects.push_back(cameraObject("Camera01", {0, -240, 50}, {0, 0, 0}, 35));
     s.objects.push_back(omniObject("Warm", {160, -170, 130}, 1, 0.6f, 0.2f, 160, 520));
     s.objects.push_back(omniObject("Cold", {-170, -130, -70}, 0.3f, 0.5f, 1, 150, 480));
+    // Lit from all round: a morphing mesh keeps its own (sphere) normals, so
+    // a part the morph turns towards the camera may carry a normal facing
+    // away from the front lights.
+    s.objects.push_back(omniObject("Rim", {60, 260, 40}, 0.6f, 0.4f, 1, 200, 500));
+    s.objects.push_back(omniObject("Under", {-40, -60, -280}, 1, 0.5f, 0.3f, 200, 500));
+    s.objects.push_back(omniObject("Over", {30, 40, 290}, 0.8f, 0.8f, 1, 200, 500));
 
     Keys k(L);
     int neki = k.object("Neki", -1, {0, 0, 0});
@@ -319,6 +325,9 @@ w3ds::Scene3ds buildNeki() {
     k.track(warm, TrackKind::Color, TrackMode::Once,
             {w3ds::vecKey(0, {1, 0.6f, 0.2f}), w3ds::vecKey(L / 2, {1, 0.3f, 0.7f}), w3ds::vecKey(L, {1, 0.6f, 0.2f})});
     k.omni("Cold", -1, {w3ds::vecKey(0, {-170, -130, -70})});
+    k.omni("Rim", -1, {w3ds::vecKey(0, {60, 260, 40})});
+    k.omni("Under", -1, {w3ds::vecKey(0, {-40, -60, -280})});
+    k.omni("Over", -1, {w3ds::vecKey(0, {30, 40, 290})});
     s.keyframer = k.kf;
     return s;
 }
