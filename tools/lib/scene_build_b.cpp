@@ -230,9 +230,19 @@ w3ds::Scene3ds buildTriangle() {
     k.object("TriTex", tunnel, {0, 0, 0});
     k.object("TriMirror", tunnel, {0, 0, 0});
     int bl = k.object("Blink", tunnel, {0, 0, 0});
-    std::vector<Key> hide;
-    for (uint32_t f = 0; f <= L; f += 35) hide.push_back(w3ds::scalarKey(f, 0));
+    // Blinking: hidden and shown in turn every half second. The renderer
+    // draws hidden objects too, so a stepped scale track (tension 1: no
+    // overshoot) folds the flares away while they are hidden.
+    std::vector<Key> hide, blinkScale;
+    for (uint32_t f = 0; f <= L; f += 35) {
+        hide.push_back(w3ds::scalarKey(f, 0));
+        const float shown = (f / 35) % 2 ? 1.0f : 0.0f;
+        if (f > 0) blinkScale.push_back(w3ds::vecKey(f - 1, Vec3{1, 1, 1} * (1 - shown), kHold));
+        blinkScale.push_back(w3ds::vecKey(f, Vec3{1, 1, 1} * shown, kHold));
+    }
+    blinkScale.back().v = blinkScale.front().v;  // the loop closes hidden, as it opens
     k.track(bl, TrackKind::Hide, TrackMode::Loop, hide);
+    k.track(bl, TrackKind::Scale, TrackMode::Loop, blinkScale);
     // Six rings (720 units) per loop: the view at the end is the view at
     // the start. Two keys give a straight, even flight.
     int cam = k.camera("Camera01", -1, {w3ds::vecKey(0, {0, -240, 0}), w3ds::vecKey(L, {0, -240 + 6 * gap, 0})});
