@@ -87,7 +87,7 @@ w3ds::Scene3ds buildCredits() {
         int n = k.object(cards[c].first, -1, {0, 0, 0});
         std::vector<Key> pos, scale;
         if (g == 0) {
-            pos.push_back(w3ds::vecKey(0, {side * 40, 380, z * 2}, {0, 0, 0, 0, 0.6f}));
+            pos.push_back(w3ds::vecKey(0, {side * 20, 160, z * 1.5f}, {0, 0, 0, 0, 0.6f}));
         } else {
             pos.push_back(w3ds::vecKey(a - 40, {side * 110, 950, z * 4}, {0, 0, 0, 0, 0.6f}));
             scale = {w3ds::vecKey(0, {0, 0, 0}, kHold), w3ds::vecKey(a - 41, {0, 0, 0}, kHold)};
