@@ -266,11 +266,10 @@ TEST_F(SceneFiles, LoopingScenesCloseTheirTracks) {
                         EXPECT_EQ(first.v.z, last.v.z);
                     }
                     if (t.kind == w3ds::TrackKind::Rotation) {
-                        // Whole turns (or thirds for the three-fold tunnel).
+                        // Whole turns.
                         float sum = 0;
                         for (const auto& k : t.keys) sum += k.angle;
-                        const float unitTurn = std::string(spec.name) == "triangle" ? 2 * M_PI / 3 : 2 * M_PI;
-                        const float turns = sum / unitTurn;
+                        const float turns = sum / (2 * M_PI);
                         EXPECT_NEAR(turns, std::round(turns), 1e-4);
                     }
                     continue;

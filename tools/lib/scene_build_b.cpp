@@ -5,7 +5,7 @@
 //   canyon    a banking flight down a winding valley of textured rock.
 //   triangle  a kaleidoscopic tunnel of Sierpinski triangles, textured and
 //             mirror, the camera flying through the holes; some blink
-//             (hide track); loops (the tunnel repeats every six rings).
+//             (hide track); loops (every sixth ring is the same again).
 //   neki      a chrome shape morphing sphere > star > twisted torus >
 //             sphere while it turns; loops.
 //   greets    the projects Marrow stands on, on two-sided cards orbiting a
@@ -178,7 +178,7 @@ void sierpinski(std::vector<std::array<Vec3, 3>>& out, Vec3 a, Vec3 b, Vec3 c, i
 
 w3ds::Scene3ds buildTriangle() {
     const uint32_t L = 420;
-    const int rings = 18;
+    const int rings = 21;
     const float gap = 120, radius = 290;
     w3ds::Scene3ds s;
     s.materials.push_back(textureMaterial("Kaleido", "kaleido.jpg", true));
@@ -187,7 +187,9 @@ w3ds::Scene3ds buildTriangle() {
     Geo tex, mirror, blink;
     for (int r = 0; r < rings; ++r) {
         const float y = 60 + gap * static_cast<float>(r);
-        const float turn = 20.0f * kPi / 180 * static_cast<float>(r);
+        // Each ring turned 60 degrees from the last: every sixth ring is the
+        // same again, which is what lets the flight loop.
+        const float turn = 60.0f * kPi / 180 * static_cast<float>(r);
         auto corner = [&](float deg) {
             const float a = deg * kPi / 180 + turn;
             return Vec3{radius * std::cos(a), y, radius * std::sin(a)};
@@ -218,15 +220,13 @@ w3ds::Scene3ds buildTriangle() {
     s.objects.push_back(meshObject("TriTex", tex, "Kaleido"));
     s.objects.push_back(meshObject("TriMirror", mirror, "Prism"));
     s.objects.push_back(meshObject("Blink", blink, "Flare"));
-    s.objects.push_back(cameraObject("Camera01", {0, -240, 0}, {0, 260, 0}, 28));
+    s.objects.push_back(cameraObject("Camera01", {0, 330, 0}, {0, 830, 0}, 28));
     s.objects.push_back(omniObject("Beam", {0, -200, 0}, 1, 0.7f, 0.3f, 160, 1300));
 
     Keys k(L);
-    // The whole tunnel turns a third of a turn per loop: the rings are
-    // three-fold symmetric, so the end matches the start.
+    // The whole tunnel rolls round the flight once per loop.
     int tunnel = k.dummy("Tunnel", -1, {0, 0, 0});
-    k.track(tunnel, TrackKind::Rotation, TrackMode::Loop,
-            {w3ds::rotKey(0, 0, {0, 1, 0}), w3ds::rotKey(L / 2, kPi / 3, {0, 1, 0}), w3ds::rotKey(L, kPi / 3, {0, 1, 0})});
+    k.track(tunnel, TrackKind::Rotation, TrackMode::Loop, spinKeys(L, 1, {0, 1, 0}));
     k.object("TriTex", tunnel, {0, 0, 0});
     k.object("TriMirror", tunnel, {0, 0, 0});
     int bl = k.object("Blink", tunnel, {0, 0, 0});
@@ -243,11 +243,12 @@ w3ds::Scene3ds buildTriangle() {
     blinkScale.back().v = blinkScale.front().v;  // the loop closes hidden, as it opens
     k.track(bl, TrackKind::Hide, TrackMode::Loop, hide);
     k.track(bl, TrackKind::Scale, TrackMode::Loop, blinkScale);
-    // Six rings (720 units) per loop: the view at the end is the view at
-    // the start. Two keys give a straight, even flight.
-    int cam = k.camera("Camera01", -1, {w3ds::vecKey(0, {0, -240, 0}), w3ds::vecKey(L, {0, -240 + 6 * gap, 0})});
-    (void)cam;
-    k.cameraTarget("Camera01", -1, {w3ds::vecKey(0, {0, 260, 0}), w3ds::vecKey(L, {0, 260 + 6 * gap, 0})});
+    // Six rings (720 units) per loop, with rings behind and far ahead all
+    // the way: the view at the end is the view at the start. Two keys give
+    // a straight, even flight.
+    const float y0 = 330;
+    int cam = k.camera("Camera01", -1, {w3ds::vecKey(0, {0, y0, 0}), w3ds::vecKey(L, {0, y0 + 6 * gap, 0})});
+    k.cameraTarget("Camera01", -1, {w3ds::vecKey(0, {0, y0 + 500, 0}), w3ds::vecKey(L, {0, y0 + 500 + 6 * gap, 0})});
     int beam = k.omni("Beam", cam, {w3ds::vecKey(0, {0, 40, 0})});
     k.track(beam, TrackKind::Color, TrackMode::Loop,
             {w3ds::vecKey(0, {1, 0.7f, 0.3f}), w3ds::vecKey(L / 2, {0.4f, 0.5f, 1}), w3ds::vecKey(L, {1, 0.7f, 0.3f})});
