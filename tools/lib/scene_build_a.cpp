@@ -256,8 +256,25 @@ w3ds::Scene3ds buildScene5() {
         ring.quad(i0b, i1b, o1b, o0b);  // faces -z
     }
     s.objects.push_back(meshObject("Ring3", ring, "RingBands"));
+    // A shell of small stars beyond the outer orbit, on the far side of the
+    // sun from the camera, lit by a wide lamp at the sun.
+    Geo stars;
+    uint32_t seed = 12345;
+    auto next = [&seed]() {
+        seed = seed * 1664525u + 1013904223u;  // fixed LCG: the same stars every build
+        return static_cast<float>(seed >> 8) / 16777216.0f;
+    };
+    for (int i = 0; i < 160; ++i) {
+        const float az = kPi * (0.1f + 0.8f * next()), el = -0.3f + 1.1f * next();
+        const float dist = 900 + 500 * next();
+        const Vec3 p{dist * std::cos(az) * std::cos(el), dist * std::sin(az) * std::cos(el), dist * std::sin(el)};
+        stars.append(octahedron(2.5f + 3.0f * next()), [&](Vec3 q) { return q + p; });
+    }
+    s.materials.push_back(colourMaterial("Starlight", 0.85f, 0.9f, 1.0f));
+    s.objects.push_back(meshObject("Stars", stars, "Starlight"));
     s.objects.push_back(cameraObject("Camera01", {0, -420, 170}, {0, 0, 0}, 35));
     s.objects.push_back(omniObject("SunLight", {0, 0, 0}, 1, 0.8f, 0.5f, 130, 460));
+    s.objects.push_back(omniObject("StarGlow", {0, 0, 0}, 0.6f, 0.7f, 1, 1500, 2200));
     s.objects.push_back(spotObject("SunSpot", {-60, -380, 200}, {0, 0, 0}, 12, 18, 1, 0.7f, 0.3f, 500, 800));
 
     Keys k(L);
@@ -297,6 +314,8 @@ w3ds::Scene3ds buildScene5() {
             {w3ds::scalarKey(0, 74, {0, 0, 0, 0, 0.5f}), w3ds::scalarKey(260, 56), w3ds::scalarKey(420, 46, {0, 0, 0, 0.5f, 0})});
     k.cameraTarget("Camera01", -1, {w3ds::vecKey(0, {0, 0, 0}), w3ds::vecKey(420, {20, 30, 0})});
     k.omni("SunLight", -1, {w3ds::vecKey(0, {0, 0, 0})});
+    k.omni("StarGlow", -1, {w3ds::vecKey(0, {0, 0, 0})});
+    k.object("Stars", -1, {0, 0, 0});
     // The sun has no light of its own (its lamp sits inside it): a spot
     // riding with the camera keeps the face it shows lit.
     k.spot("SunSpot", cam, {w3ds::vecKey(0, {0, 0, 30})});

@@ -390,20 +390,6 @@ w3ds::Scene3ds buildGreets() {
 }
 
 // ---- scene6 -----------------------------------------------------------------------------------
-namespace {
-Geo octahedron(float r) {
-    Geo g;
-    const Vec3 p[6] = {{r, 0, 0}, {-r, 0, 0}, {0, r, 0}, {0, -r, 0}, {0, 0, r}, {0, 0, -r}};
-    // Each face (x, y, z signs) counter-clockwise from outside.
-    const int faces[8][3] = {{0, 2, 4}, {2, 1, 4}, {1, 3, 4}, {3, 0, 4}, {2, 0, 5}, {1, 2, 5}, {3, 1, 5}, {0, 3, 5}};
-    for (const auto& f : faces) {
-        int a = g.vertex(p[f[0]]), b = g.vertex(p[f[1]]), c = g.vertex(p[f[2]]);
-        g.tri(a, b, c);
-    }
-    return g;
-}
-}  // namespace
-
 w3ds::Scene3ds buildScene6() {
     const uint32_t L = 560;
     w3ds::Scene3ds s;

@@ -135,6 +135,18 @@ Geo ball(float r, int nu, int nv) {
     }, false);
 }
 
+Geo octahedron(float r) {
+    Geo g;
+    const Vec3 p[6] = {{r, 0, 0}, {-r, 0, 0}, {0, r, 0}, {0, -r, 0}, {0, 0, r}, {0, 0, -r}};
+    // Each face counter-clockwise seen from outside.
+    const int faces[8][3] = {{0, 2, 4}, {2, 1, 4}, {1, 3, 4}, {3, 0, 4}, {2, 0, 5}, {1, 2, 5}, {3, 1, 5}, {0, 3, 5}};
+    for (const auto& f : faces) {
+        int a = g.vertex(p[f[0]]), b = g.vertex(p[f[1]]), c = g.vertex(p[f[2]]);
+        g.tri(a, b, c);
+    }
+    return g;
+}
+
 Geo cylinder(float r, float z0, float z1, int n, float vRepeat) {
     return grid(n, 1, true, 1.0f, vRepeat, [=](float u, float v) {
         const float ph = u * kTwoPi;

@@ -84,6 +84,9 @@ Geo surface(int nu, int nv, bool wrapU, bool flagWrap, const std::function<Vec3(
 // flags): smooth normals all round, for reflective and plain materials.
 Geo ball(float r, int nu, int nv);
 
+// Regular octahedron of circumradius r.
+Geo octahedron(float r);
+
 // Open cylinder round the z axis from z0 to z1, n sides, u-wrapping seam.
 Geo cylinder(float r, float z0, float z1, int n, float vRepeat = 1);
 
