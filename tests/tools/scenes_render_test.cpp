@@ -63,21 +63,21 @@ double litShare(const uint32_t* colour) {
 TEST_F(SceneRender, FirstMiddleAndLastShownFramesAreLit) {
     const std::string cwd = fs::current_path().string();
     ASSERT_EQ(chdir(dir().c_str()), 0);
-    for (const scenes::SceneSpec& spec : scenes::sceneTable()) {
-        SCOPED_TRACE(spec.name);
+    for (const scenes::SceneEntry& entry : scenes::sceneTable()) {
+        SCOPED_TRACE(entry.name);
         Scene3D scene;
-        scene.capacityFactor = spec.capacityFactor;
-        const std::string path = std::string("scenes/") + spec.name + ".3ds";
+        scene.capacityFactor = entry.capacityFactor;
+        const std::string path = std::string("scenes/") + entry.name + ".3ds";
         scene.load(path.c_str());
         scene.setDirectory("scenes");
         scene.loadMaterials();
         scene.bindMaterials();
-        EXPECT_EQ(scene.lastFrame, static_cast<float>(spec.end));
+        EXPECT_EQ(scene.lastFrame, static_cast<float>(entry.end));
         // Text scenes are mostly black around their letters.
-        const bool text = std::string(spec.name) == "credits" || std::string(spec.name) == "greets";
+        const bool text = std::string(entry.name) == "credits" || std::string(entry.name) == "greets";
         const double minimum = text ? 0.015 : 0.025;
-        const double mid = (spec.firstShown + spec.lastShown) / 2;
-        for (double f : {spec.firstShown, mid, spec.lastShown}) {
+        const double mid = (entry.firstShown + entry.lastShown) / 2;
+        for (double f : {entry.firstShown, mid, entry.lastShown}) {
             const int frame = static_cast<int>(f);
             SCOPED_TRACE(frame);
             scene.clear();
@@ -86,7 +86,7 @@ TEST_F(SceneRender, FirstMiddleAndLastShownFramesAreLit) {
             EXPECT_GT(litShare(scene.buffer), minimum);
             EXPECT_EQ(scene.droppedFaces, 0);
             // Room to spare in the work arrays.
-            EXPECT_LT(scene.capacityNeeded, 0.75f * static_cast<float>(spec.capacityFactor));
+            EXPECT_LT(scene.capacityNeeded, 0.75f * static_cast<float>(entry.capacityFactor));
             for (orin_world_node* n = scene.scene->world; n; n = n->next) {
                 if (n->type != ORIN_OBJECT) continue;
                 const orin_object* o = static_cast<const orin_object*>(n->object);
@@ -102,25 +102,25 @@ TEST_F(SceneRender, FirstMiddleAndLastShownFramesAreLit) {
 TEST_F(SceneRender, EveryShownFrameFitsTheWorkArrays) {
     const std::string cwd = fs::current_path().string();
     ASSERT_EQ(chdir(dir().c_str()), 0);
-    for (const scenes::SceneSpec& spec : scenes::sceneTable()) {
-        SCOPED_TRACE(spec.name);
+    for (const scenes::SceneEntry& entry : scenes::sceneTable()) {
+        SCOPED_TRACE(entry.name);
         Scene3D scene;
-        scene.capacityFactor = spec.capacityFactor;
-        const std::string path = std::string("scenes/") + spec.name + ".3ds";
+        scene.capacityFactor = entry.capacityFactor;
+        const std::string path = std::string("scenes/") + entry.name + ".3ds";
         scene.load(path.c_str());
         scene.setDirectory("scenes");
         scene.loadMaterials();
         scene.bindMaterials();
         float worst = 0;
         int dropped = 0;
-        for (int frame = static_cast<int>(spec.firstShown); frame <= static_cast<int>(spec.lastShown); frame += 3) {
+        for (int frame = static_cast<int>(entry.firstShown); frame <= static_cast<int>(entry.lastShown); frame += 3) {
             scene.clear();
             scene.render(frame);
             worst = std::max(worst, scene.capacityNeeded);
             dropped += scene.droppedFaces;
         }
         EXPECT_EQ(dropped, 0);
-        EXPECT_LT(worst, 0.75f * static_cast<float>(spec.capacityFactor));
+        EXPECT_LT(worst, 0.75f * static_cast<float>(entry.capacityFactor));
     }
     ASSERT_EQ(chdir(cwd.c_str()), 0);
 }

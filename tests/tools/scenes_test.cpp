@@ -162,22 +162,22 @@ TEST_F(SceneFiles, EverySceneLoadsWithCameraLightsAndRange) {
     std::set<std::string> textures;
     for (const SceneTexture& t : sceneTextures()) textures.insert(t.file);
     textures.insert("envmap2.jpg");
-    for (const SceneSpec& spec : sceneTable()) {
-        SCOPED_TRACE(spec.name);
-        Loaded l((dir() / "scenes" / (std::string(spec.name) + ".3ds")).string());
+    for (const SceneEntry& entry : sceneTable()) {
+        SCOPED_TRACE(entry.name);
+        Loaded l((dir() / "scenes" / (std::string(entry.name) + ".3ds")).string());
         ASSERT_EQ(l.world, ORIN_OK);
         ASSERT_EQ(l.motion, ORIN_OK);
         EXPECT_EQ(l.scene->frame_start, 0.0f);
-        EXPECT_EQ(l.scene->frame_end, static_cast<float>(spec.end));
-        auto it = minimumEnd.find(spec.name);
+        EXPECT_EQ(l.scene->frame_end, static_cast<float>(entry.end));
+        auto it = minimumEnd.find(entry.name);
         if (it != minimumEnd.end()) {
             EXPECT_GT(l.scene->frame_end, it->second);
         }
-        if (std::string(spec.name) == "canyon") {
+        if (std::string(entry.name) == "canyon") {
             EXPECT_EQ(l.scene->frame_end, 840.0f);
         }
-        EXPECT_GT(spec.lastShown, spec.firstShown);
-        EXPECT_LT(spec.lastShown, spec.end);
+        EXPECT_GT(entry.lastShown, entry.firstShown);
+        EXPECT_LT(entry.lastShown, entry.end);
 
         orin_world_node* cam = nullptr;
         ASSERT_EQ(orin_find_object("Camera01", &cam), ORIN_OK);
@@ -230,9 +230,9 @@ TEST_F(SceneFiles, EverySceneLoadsWithCameraLightsAndRange) {
 // Keyframer nodes find their records by name among materials and objects
 // alike (materials come first), so no two may share a name.
 TEST(SceneNames, RecordNamesAreUnique) {
-    for (const SceneSpec& spec : sceneTable()) {
-        SCOPED_TRACE(spec.name);
-        w3ds::Scene3ds s = spec.build();
+    for (const SceneEntry& entry : sceneTable()) {
+        SCOPED_TRACE(entry.name);
+        w3ds::Scene3ds s = entry.build();
         std::set<std::string> names;
         for (const auto& m : s.materials) EXPECT_TRUE(names.insert(m.name).second) << m.name;
         for (const auto& o : s.objects) EXPECT_TRUE(names.insert(o.name).second) << o.name;
@@ -245,10 +245,10 @@ TEST(SceneNames, RecordNamesAreUnique) {
 // the segment's end. The triangle camera alone flies on (the tunnel repeats
 // every six rings) and is checked for that.
 TEST_F(SceneFiles, LoopingScenesCloseTheirTracks) {
-    for (const SceneSpec& spec : sceneTable()) {
-        if (!spec.loops) continue;
-        SCOPED_TRACE(spec.name);
-        w3ds::Scene3ds s = spec.build();
+    for (const SceneEntry& entry : sceneTable()) {
+        if (!entry.loops) continue;
+        SCOPED_TRACE(entry.name);
+        w3ds::Scene3ds s = entry.build();
         ASSERT_TRUE(s.keyframer);
         for (const w3ds::Node& n : s.keyframer->nodes)
             for (const w3ds::Track& t : n.tracks) {
@@ -259,7 +259,7 @@ TEST_F(SceneFiles, LoopingScenesCloseTheirTracks) {
                 EXPECT_EQ(first.frame, 0u);
                 if (t.mode != w3ds::TrackMode::Once) {
                     ASSERT_GT(last.frame, 0u);
-                    EXPECT_EQ(spec.end % last.frame, 0u);
+                    EXPECT_EQ(entry.end % last.frame, 0u);
                     if (t.kind == w3ds::TrackKind::Position || t.kind == w3ds::TrackKind::Scale) {
                         EXPECT_EQ(first.v.x, last.v.x);
                         EXPECT_EQ(first.v.y, last.v.y);
@@ -274,8 +274,8 @@ TEST_F(SceneFiles, LoopingScenesCloseTheirTracks) {
                     }
                     continue;
                 }
-                EXPECT_EQ(last.frame, spec.end);
-                if (std::string(spec.name) == "triangle" && n.name == "Camera01") {
+                EXPECT_EQ(last.frame, entry.end);
+                if (std::string(entry.name) == "triangle" && n.name == "Camera01") {
                     EXPECT_FLOAT_EQ(last.v.y - first.v.y, 720.0f);
                     EXPECT_EQ(first.v.x, last.v.x);
                     continue;
@@ -289,17 +289,17 @@ TEST_F(SceneFiles, LoopingScenesCloseTheirTracks) {
 }
 
 TEST_F(SceneFiles, BytesAreTheSameOnEveryBuild) {
-    for (const SceneSpec& spec : sceneTable()) {
-        SCOPED_TRACE(spec.name);
-        std::vector<uint8_t> again = w3ds::build3ds(spec.build());
-        EXPECT_EQ(readFile(dir() / "scenes" / (std::string(spec.name) + ".3ds")), again);
+    for (const SceneEntry& entry : sceneTable()) {
+        SCOPED_TRACE(entry.name);
+        std::vector<uint8_t> again = w3ds::build3ds(entry.build());
+        EXPECT_EQ(readFile(dir() / "scenes" / (std::string(entry.name) + ".3ds")), again);
     }
     // Textures too: a second folder matches the first byte for byte.
     fs::path second = dir() / "again";
     std::string error;
     ASSERT_TRUE(writeScenes(second.string(), error)) << error;
-    for (const SceneSpec& spec : sceneTable()) {
-        std::string f = std::string(spec.name) + ".3ds";
+    for (const SceneEntry& entry : sceneTable()) {
+        std::string f = std::string(entry.name) + ".3ds";
         EXPECT_EQ(readFile(dir() / "scenes" / f), readFile(second / "scenes" / f)) << f;
     }
     for (const SceneTexture& t : sceneTextures())

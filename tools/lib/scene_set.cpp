@@ -9,12 +9,12 @@
 
 namespace marrow::scenes {
 
-const std::vector<SceneSpec>& sceneTable() {
+const std::vector<SceneEntry>& sceneTable() {
     // Shown frames: scene1 runs 27.0 to 31.2 s at 1/0.042 frames a second
     // (frames 0..99); the others at 70 a second: scene4 5.7 s (0..398),
     // scene5 5.72 s (0..400), credits and canyon 12 s (0..839); wrapped
     // scenes show every frame of their loop.
-    static const std::vector<SceneSpec> table = {
+    static const std::vector<SceneEntry> table = {
         {"scene1", 5, 120, false, 0, 99, buildScene1},
         {"scene2", 8, 280, true, 0, 279, buildScene2},
         {"scene3", 8, 300, true, 0, 299, buildScene3},
@@ -46,8 +46,8 @@ bool writeScenes(const std::string& outDir, std::string& error) {
     options.fullChroma = true;
     for (const SceneTexture& t : sceneTextures())
         if (!art::writeJpeg(dir + "/" + t.file, t.paint(font), options, error)) return false;
-    for (const SceneSpec& spec : sceneTable())
-        if (!w3ds::write3ds(dir + "/" + spec.name + ".3ds", spec.build(), error)) return false;
+    for (const SceneEntry& entry : sceneTable())
+        if (!w3ds::write3ds(dir + "/" + entry.name + ".3ds", entry.build(), error)) return false;
     return true;
 }
 

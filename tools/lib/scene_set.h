@@ -15,7 +15,7 @@
 
 namespace marrow::scenes {
 
-struct SceneSpec {
+struct SceneEntry {
     const char* name;        // file name without ".3ds"
     int capacityFactor;      // the renderer's work-array factor for this scene
     uint32_t end;            // keyframer segment end
@@ -25,7 +25,7 @@ struct SceneSpec {
 };
 
 // The eleven scenes in the presentation's loading order.
-const std::vector<SceneSpec>& sceneTable();
+const std::vector<SceneEntry>& sceneTable();
 
 // Writes OUTDIR/scenes/NAME.3ds for every scene and every texture they name
 // (envmap2.jpg is painted by the image set). False with a message naming the
