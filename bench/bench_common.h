@@ -9,6 +9,7 @@
 //   filter/      the frame filters
 //   effect/      the 2D effects (and their parts)
 //   filler/      the triangle fillers on a fixed triangle set
+//   scene/       one frame of a loaded scene (clear, render, draw); ms
 //   interval/    one timeline interval, FROM-TO in seconds; ms per frame
 //   presentation/ the whole script at 60 frames a second; ms per frame
 //   startup/     initDemo, the soundtrack opening; ms
@@ -20,8 +21,9 @@
 //                 for overlays); the table adds its multiple of the
 //                 yardstick's ns_per_pixel
 //   Mpix_per_s    pixels filled per second (fillers)
-// Timing is the wall clock of one iteration; figures for intervals, start-up
-// and loads are read from the time per iteration, in milliseconds.
+// Timing is the CPU time of one iteration (start-up: the wall clock, timed by
+// the benchmark itself); figures for scenes, intervals, start-up and loads
+// are read from the time per iteration, in milliseconds.
 #pragma once
 
 #include <benchmark/benchmark.h>

@@ -49,7 +49,7 @@ namespace {
 
 using Run = benchmark::BenchmarkReporter::Run;
 
-const char* const kGroups[] = {"yardstick", "compose", "filter", "effect", "filler",
+const char* const kGroups[] = {"yardstick", "compose",      "filter",  "effect", "filler", "scene",
                                "interval",  "presentation", "startup", "load3ds"};
 constexpr int kGroupCount = static_cast<int>(sizeof kGroups / sizeof kGroups[0]);
 
@@ -135,7 +135,7 @@ private:
     // size, so those columns line up; otherwise whichever reads better.
     static std::string perCall(double s, int group) {
         char text[32];
-        if (s >= 1e-3 || group >= groupOf("interval/")) std::snprintf(text, sizeof text, "%10.3f ms", s * 1e3);
+        if (s >= 1e-3 || group >= groupOf("scene/")) std::snprintf(text, sizeof text, "%10.3f ms", s * 1e3);
         else std::snprintf(text, sizeof text, "%10.2f us", s * 1e6);
         return text;
     }
@@ -195,7 +195,8 @@ private:
             std::printf("intervals: slowest %s at %.3f ms per frame; time-weighted mean %.3f ms per frame (%s)\n",
                         worstName.c_str(), intervalWorst, mean, mean <= 0.5 ? "<= 0.5 ms: ok" : "> 0.5 ms: MISSES");
         }
-        std::printf("figures are medians of the repetitions, wall-clock time on a machine whose cores may be shared\n");
+        std::printf("figures are medians of the repetitions: CPU time of the benchmark thread (start-up: wall clock);\n"
+                    "the machine's cores may be shared, so expect noise between runs\n");
         std::fflush(stdout);
     }
 

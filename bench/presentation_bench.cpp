@@ -1,6 +1,6 @@
 // The presentation as it runs: start-up (initDemo, the soundtrack opening),
-// one benchmark per timeline interval, one whole pass, and the set-up of
-// every scene file. They read the data set of bench_common.h's dataDir().
+// one benchmark per timeline interval, one whole pass, one frame of each
+// loaded scene, and the set-up of every scene file. They read the data set of bench_common.h's dataDir().
 //
 // interval/FROM-TO composes frames of that interval at 60 frames a second,
 // after the presentation has been played at that rate from 0 up to the
@@ -28,6 +28,7 @@
 #include <string>
 
 #include "app/demo_init.h"
+#include "app/demo_resources.h"
 #include "app/timeline.h"
 #include "bench_common.h"
 #include "platform/music.h"
@@ -251,6 +252,29 @@ void BM_LoadScene(benchmark::State& state, SceneFile scene) {
     }
 }
 
+// One scene of the loaded presentation: clear, render and draw, at keyframes
+// stepping through its animation at the presentation's 70 a second for 60
+// frames a second (scene1 runs slower there; the cost per frame is alike).
+void BM_SceneFrame(benchmark::State& state, int index) {
+    std::string error;
+    if (!ensurePresentation(error)) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    marrow::Scene3D& s = marrow::scenes[index];
+    const int32_t frames = s.lastFrame > 1.0f ? static_cast<int32_t>(s.lastFrame) : 1;
+    int32_t step = 0;
+    for (auto _ : state) {
+        const int32_t keyframe = (step * 70 / 60) % frames;
+        ++step;
+        s.frame = keyframe;
+        s.clear();
+        s.render(keyframe);
+        s.draw();
+        benchmark::DoNotOptimize(s.buffer);
+    }
+}
+
 // "7.0", "8.82", "102.0": the shortest form, always with a decimal point.
 std::string seconds(double t) {
     char text[32];
@@ -277,6 +301,9 @@ const bool g_registered = [] {
         ->Iterations(firstFrameAt(end))
         ->Repetitions(1)
         ->Unit(benchmark::kMillisecond);
+    for (int i = 0; i < marrow::kSceneCount; ++i)
+        RegisterBenchmark((std::string("scene/") + kScenes[i].name).c_str(), BM_SceneFrame, i)
+            ->Unit(benchmark::kMillisecond);
     for (const SceneFile& scene : kScenes)
         RegisterBenchmark((std::string("load3ds/") + scene.name).c_str(), BM_LoadScene, scene)
             ->Unit(benchmark::kMillisecond);

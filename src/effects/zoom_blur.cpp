@@ -135,13 +135,14 @@ template <int Direction>
 
 #if defined(__SSE2__)
 // The same span with the five weighted sums taken by SSE2 multiply-adds:
-// each pair of samples (top-left and top-right, bottom-left and
-// bottom-right, the old pixel and nothing) is laid out channel by channel as
-// 16-bit values next to its pair of weights, so one _mm_madd_epi16 gives the
-// exact 32-bit weighted sum of each channel. Channels are at most 255 and
-// weights in -2..256, so every product and sum is exact; the rounding and
-// clamping below are those of truncatedChannel and roundedChannel, lane by
-// lane. Same integers, same pixels.
+// the samples are laid out channel by channel as 16-bit values, each next to
+// the sample it is paired with (top-left with bottom-left, top-right with
+// bottom-right, the old pixel with nothing), and each pair of weights is laid
+// out alike, so one _mm_madd_epi16 gives the exact 32-bit weighted sum of
+// each channel for two samples. Channels are at most 255 and weights in
+// -2..256, so every product and sum is exact; the rounding and clamping below
+// are those of truncatedChannel and roundedChannel, lane by lane. Same
+// integers, same pixels.
 template <int Direction>
 void blurSpan(uint32_t* dst, const uint32_t* frame, int32_t count, int32_t sx, int32_t sy, int32_t stepX) {
     if (count <= 0) return;
@@ -149,14 +150,14 @@ void blurSpan(uint32_t* dst, const uint32_t* frame, int32_t count, int32_t sx, i
     const uint32_t row = (usy >> 16) & 0xFF;
     const uint32_t j = (usy >> 12) & 0xF;
     // The weight pairs of this row's sixteenth for every horizontal
-    // sixteenth: (w0, w1) and (w2, w3) repeated over the four channels.
-    __m128i topWeights[16], bottomWeights[16];
+    // sixteenth: (w0, w2) and (w1, w3), repeated over the four channels.
+    __m128i leftWeights[16], rightWeights[16];
     for (int i = 0; i < 16; ++i) {
         const int32_t* w = zoomWeights.wInt[j][i];
-        topWeights[i] = _mm_set1_epi32(static_cast<int32_t>((static_cast<uint32_t>(w[1]) << 16) |
-                                                            (static_cast<uint32_t>(w[0]) & 0xFFFF)));
-        bottomWeights[i] = _mm_set1_epi32(static_cast<int32_t>((static_cast<uint32_t>(w[3]) << 16) |
-                                                               (static_cast<uint32_t>(w[2]) & 0xFFFF)));
+        leftWeights[i] = _mm_set1_epi32(static_cast<int32_t>((static_cast<uint32_t>(w[2]) << 16) |
+                                                             (static_cast<uint32_t>(w[0]) & 0xFFFF)));
+        rightWeights[i] = _mm_set1_epi32(static_cast<int32_t>((static_cast<uint32_t>(w[3]) << 16) |
+                                                              (static_cast<uint32_t>(w[1]) & 0xFFFF)));
     }
     const __m128i keepWeight = _mm_set1_epi32(zoomWeights.keepInt & 0xFFFF);  // (keep, 0)
     const __m128i zero = _mm_setzero_si128();
@@ -165,30 +166,33 @@ void blurSpan(uint32_t* dst, const uint32_t* frame, int32_t count, int32_t sx, i
     // and red truncated.
     const __m128i roundBias = _mm_setr_epi32(127, 0, 0, 0);
     const __m128i roundBit = _mm_setr_epi32(1, 0, 0, 0);
-    auto widen = [&](uint32_t p) { return _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int32_t>(p)), zero); };
     uint32_t usx = static_cast<uint32_t>(sx);
     for (int32_t n = 0; n < count; ++n) {
         const uint32_t col = (usx >> 16) & 0x1FF;
         const uint32_t i = (usx >> 12) & 0xF;
         const uint32_t top = row * kFrameWidth + col;
-        uint32_t p0, p1, p2, p3;
+        __m128i upper, lower;  // low 8 bytes: top-left then top-right; bottom-left then bottom-right
         if (top + kFrameWidth + 1 < static_cast<uint32_t>(kFramePixels)) {
-            p0 = frame[top];
-            p1 = frame[top + 1];
-            p2 = frame[top + kFrameWidth];
-            p3 = frame[top + kFrameWidth + 1];
+            upper = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(frame + top));
+            lower = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(frame + top + kFrameWidth));
         } else {
-            p0 = clampedSample(frame, row, col);
-            p1 = clampedSample(frame, row, col + 1);
-            p2 = clampedSample(frame, row + 1, col);
-            p3 = clampedSample(frame, row + 1, col + 1);
+            auto pair = [](uint32_t a, uint32_t b) {
+                return _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int32_t>(a)),
+                                          _mm_cvtsi32_si128(static_cast<int32_t>(b)));
+            };
+            upper = pair(clampedSample(frame, row, col), clampedSample(frame, row, col + 1));
+            lower = pair(clampedSample(frame, row + 1, col), clampedSample(frame, row + 1, col + 1));
         }
-        const __m128i upper = _mm_unpacklo_epi16(widen(p0), widen(p1));
-        const __m128i lower = _mm_unpacklo_epi16(widen(p2), widen(p3));
-        const __m128i old = _mm_unpacklo_epi16(widen(*dst), zero);
+        // Bytes: top-left and bottom-left channel by channel, then top-right
+        // and bottom-right; widened to 16 bits.
+        const __m128i interleaved = _mm_unpacklo_epi8(upper, lower);
+        const __m128i left = _mm_unpacklo_epi8(interleaved, zero);
+        const __m128i right = _mm_unpackhi_epi8(interleaved, zero);
+        const __m128i old =
+            _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int32_t>(*dst)), zero), zero);
         // Lanes: blue, green, red, top byte.
         const __m128i sum = _mm_add_epi32(
-            _mm_add_epi32(_mm_madd_epi16(upper, topWeights[i]), _mm_madd_epi16(lower, bottomWeights[i])),
+            _mm_add_epi32(_mm_madd_epi16(left, leftWeights[i]), _mm_madd_epi16(right, rightWeights[i])),
             _mm_madd_epi16(old, keepWeight));
         const uint32_t green = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(sum, 1)));
         const __m128i positive = _mm_andnot_si128(_mm_srai_epi32(sum, 31), sum);  // negative sums to 0
