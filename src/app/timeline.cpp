@@ -161,6 +161,20 @@ void flatGrid(uint32_t* dst, const Now& now) {
     rayGrid.drawBlocks(dst, part1_2.pixels);
 }
 
+// The rippling plasma of 58.12 to 66 s into `out`: an inverted band, the
+// whole frame inverted, the lettering added (drawn through frameA) and
+// sparks circling.
+void rippleBand(uint32_t* out, const Now& now) {
+    plasma->plasmaRipple(now.phase, 2.9 * now.time, 15000);
+    plasma->plasmaDraw(out, part1_2.pixels);
+    plasma->clampTexCoords();
+    invertBand(out);
+    plasma->plasmaDraw(frameA, tfont1.pixels);
+    invert->apply(out, out);
+    addSaturate(out, frameA);
+    sparksCircling(out, now);
+}
+
 // The grid of 111 to 180 s, up to and including the unconditional channel
 // flip.
 void beatGrid(const Now& now) {
@@ -320,25 +334,11 @@ uint32_t* composeFrame(double time) {
             sparks(scene5.buffer, now, 0, 0);
             return scene5.buffer;
         case 18:  // 58.12: rippling plasma with an inverted band
-            p.plasmaRipple(now.phase, 2.9 * t, 15000);
-            p.plasmaDraw(D, part1_2.pixels);
-            p.clampTexCoords();
-            invertBand(D);
-            p.plasmaDraw(A, tfont1.pixels);
-            invert->apply(D, D);
-            addSaturate(D, A);
-            sparksCircling(D, now);
+            rippleBand(D, now);
             motionBlur->apply(D, D);
             return D;
         case 19:  // 65.0: into the shaded sphere
-            p.plasmaRipple(now.phase, 2.9 * t, 15000);
-            p.plasmaDraw(B, part1_2.pixels);
-            p.clampTexCoords();
-            invertBand(B);
-            p.plasmaDraw(A, tfont1.pixels);
-            invert->apply(B, B);
-            addSaturate(B, A);
-            sparksCircling(B, now);
+            rippleBand(B, now);
             sphereShaded(A, now);
             fade(B, A, D, (t - 65.0) * 255.0);
             motionBlur->apply(D, D);

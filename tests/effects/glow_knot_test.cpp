@@ -10,31 +10,11 @@
 #include "common/framebuffer.h"
 #include "effects/glow_knot.h"
 #include "effects/vec3.h"
+#include "guarded_frame.h"
 
 using namespace marrow;
 
 namespace {
-
-constexpr int kPad = 2 * kFrameWidth;
-constexpr uint32_t kSentinel = 0xDEADBEEF;
-struct GuardedFrame {
-    std::vector<uint32_t> words;
-    explicit GuardedFrame(uint32_t fill = 0) : words(kFramePixels + 2 * kPad, kSentinel) {
-        for (int i = 0; i < kFramePixels; ++i) words[kPad + i] = fill;
-    }
-    uint32_t* data() { return words.data() + kPad; }
-    uint32_t at(int x, int y) const { return words[kPad + y * kFrameWidth + x]; }
-    bool padIntact() const {
-        for (int i = 0; i < kPad; ++i)
-            if (words[i] != kSentinel || words[kPad + kFramePixels + i] != kSentinel) return false;
-        return true;
-    }
-    int countNot(uint32_t value) const {
-        int n = 0;
-        for (int i = 0; i < kFramePixels; ++i) n += words[kPad + i] != value;
-        return n;
-    }
-};
 
 // Each texel holds its own index (green = row, blue = column), so on a black
 // frame a drawn pixel tells which texel it read.

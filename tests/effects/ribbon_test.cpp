@@ -10,6 +10,7 @@
 #include "common/framebuffer.h"
 #include "effects/spiral_ribbon.h"
 #include "effects/vec3.h"
+#include "guarded_frame.h"
 
 using namespace marrow;
 
@@ -17,28 +18,6 @@ namespace {
 
 constexpr double kPi = 3.141592653589793;
 
-// A whole frame's worth of rows on each side: a filler or line that ran off
-// the frame by up to 200 rows lands in the pad instead of unknown memory.
-constexpr int kPad = kFramePixels;
-constexpr uint32_t kSentinel = 0xDEADBEEF;
-struct GuardedFrame {
-    std::vector<uint32_t> words;
-    explicit GuardedFrame(uint32_t fill = 0) : words(kFramePixels + 2 * kPad, kSentinel) {
-        for (int i = 0; i < kFramePixels; ++i) words[kPad + i] = fill;
-    }
-    uint32_t* data() { return words.data() + kPad; }
-    uint32_t at(int x, int y) const { return words[kPad + y * kFrameWidth + x]; }
-    bool padIntact() const {
-        for (int i = 0; i < kPad; ++i)
-            if (words[i] != kSentinel || words[kPad + kFramePixels + i] != kSentinel) return false;
-        return true;
-    }
-    int countNot(uint32_t value) const {
-        int n = 0;
-        for (int i = 0; i < kFramePixels; ++i) n += words[kPad + i] != value;
-        return n;
-    }
-};
 
 void expectVertex(const Vertex& v, double x, double y, double depth, const char* what) {
     EXPECT_DOUBLE_EQ(v.x, x) << what;

@@ -11,6 +11,7 @@
 #include "effects/compositing.h"
 #include "effects/random.h"
 #include "effects/sparks.h"
+#include "guarded_frame.h"
 
 using namespace marrow;
 
@@ -26,28 +27,6 @@ struct ModelRand {
     }
 };
 
-// A frame with two rows of sentinel words before and after it, to catch any
-// write off the frame.
-constexpr int kPad = 2 * kFrameWidth;
-constexpr uint32_t kSentinel = 0xDEADBEEF;
-struct GuardedFrame {
-    std::vector<uint32_t> words;
-    explicit GuardedFrame(uint32_t fill = 0) : words(kFramePixels + 2 * kPad, kSentinel) {
-        for (int i = 0; i < kFramePixels; ++i) words[kPad + i] = fill;
-    }
-    uint32_t* data() { return words.data() + kPad; }
-    uint32_t at(int x, int y) const { return words[kPad + y * kFrameWidth + x]; }
-    bool padIntact() const {
-        for (int i = 0; i < kPad; ++i)
-            if (words[i] != kSentinel || words[kPad + kFramePixels + i] != kSentinel) return false;
-        return true;
-    }
-    int countNot(uint32_t value) const {
-        int n = 0;
-        for (int i = 0; i < kFramePixels; ++i) n += words[kPad + i] != value;
-        return n;
-    }
-};
 
 class Sparks : public ::testing::Test {
 protected:

@@ -4,13 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <jpeglib.h>
 #include <map>
 #include <set>
 #include <sys/wait.h>
@@ -18,50 +16,13 @@
 
 #include "art_images.h"
 #include "art_jpeg.h"
+#include "decoded_jpeg.h"
 
 using namespace marrow::art;
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Decoded {
-    int width = 0, height = 0, components = 0;
-    std::vector<uint8_t> rgb;
-    int at(int x, int y, int c) const { return rgb[(static_cast<size_t>(y) * width + x) * components + c]; }
-};
-
-struct DecodeError {
-    jpeg_error_mgr pub;
-    jmp_buf jump;
-};
-
-void onDecodeError(j_common_ptr cinfo) { longjmp(reinterpret_cast<DecodeError*>(cinfo->err)->jump, 1); }
-
-bool decode(const std::vector<uint8_t>& bytes, Decoded& out) {
-    jpeg_decompress_struct cinfo;
-    DecodeError err;
-    cinfo.err = jpeg_std_error(&err.pub);
-    err.pub.error_exit = onDecodeError;
-    if (setjmp(err.jump)) {
-        jpeg_destroy_decompress(&cinfo);
-        return false;
-    }
-    jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, bytes.data(), static_cast<unsigned long>(bytes.size()));
-    jpeg_read_header(&cinfo, TRUE);
-    jpeg_start_decompress(&cinfo);
-    out.width = static_cast<int>(cinfo.output_width);
-    out.height = static_cast<int>(cinfo.output_height);
-    out.components = cinfo.output_components;
-    out.rgb.resize(static_cast<size_t>(out.width) * out.height * out.components);
-    while (cinfo.output_scanline < cinfo.output_height) {
-        JSAMPROW row = &out.rgb[static_cast<size_t>(cinfo.output_scanline) * out.width * out.components];
-        jpeg_read_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_decompress(&cinfo);
-    jpeg_destroy_decompress(&cinfo);
-    return true;
-}
 
 std::vector<uint8_t> readFile(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
