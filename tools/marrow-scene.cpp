@@ -470,8 +470,22 @@ int main(int argc, char** argv) {
     int status = 0;
     if (world != ORIN_OK || motion != ORIN_OK) {
         int32_t code = world != ORIN_OK ? world : motion;
-        std::fprintf(stderr, "marrow-scene: %s: %s pass failed: %s (%d)\n", path.c_str(),
-                     world != ORIN_OK ? "world" : "motion", orin_result_name(code), code);
+        // Where the reader stopped: the chunk it was in and its file offset.
+        // A file that cannot be opened, or a motion pass refused for want
+        // of a world, never started reading.
+        std::string where;
+        uint16_t chunkId = 0;
+        long offset = 0;
+        if (code != ORIN_ERR_OPEN && code != ORIN_ERR_NOT_LOADED && orin_get_stop(&chunkId, &offset) == ORIN_OK) {
+            char text[96];
+            if (chunkId != 0)
+                std::snprintf(text, sizeof text, "; stopped in chunk 0x%04X at offset %ld", chunkId, offset);
+            else
+                std::snprintf(text, sizeof text, "; stopped at offset %ld", offset);
+            where = text;
+        }
+        std::fprintf(stderr, "marrow-scene: %s: %s pass failed: %s (%d)%s\n", path.c_str(),
+                     world != ORIN_OK ? "world" : "motion", orin_result_name(code), code, where.c_str());
         status = 1;
     }
     orin_free_scene(scene);
