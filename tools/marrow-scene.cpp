@@ -246,6 +246,22 @@ bool fileExists(const std::string& path) {
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// True for an absolute name and for one with a ".." component ("/" or "\\"
+// separated): joined to the scene's directory it would name a file elsewhere.
+bool leavesDirectory(const std::string& name) {
+    if (name.empty()) return false;
+    if (name[0] == '/' || name[0] == '\\') return true;
+    if (name.size() >= 2 && name[1] == ':') return true;  // a drive letter, as in C:\MAPS\X.JPG
+    size_t begin = 0;
+    while (begin <= name.size()) {
+        size_t end = name.find_first_of("/\\", begin);
+        if (end == std::string::npos) end = name.size();
+        if (name.compare(begin, end - begin, "..") == 0) return true;
+        begin = end + 1;
+    }
+    return false;
+}
+
 std::string directoryOf(const std::string& path) {
     size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
@@ -274,7 +290,14 @@ std::vector<std::string> gatherWarnings(const orin_scene* s, const std::string& 
             const char* file;
         } maps[] = {{"texture", m->texture.file}, {"reflection", m->reflection.file}};
         for (const auto& map : maps) {
-            if (map.file && !fileExists(dir + "/" + map.file))
+            if (!map.file) continue;
+            // Maps are read only from inside the scene's directory: a name
+            // that is absolute or climbs out with ".." is reported and never
+            // looked up.
+            if (leavesDirectory(map.file))
+                w.push_back("material " + textStr(m->name) + ": " + map.slot + " file " +
+                            textStr(map.file) + " is outside the scene directory");
+            else if (!fileExists(dir + "/" + map.file))
                 w.push_back("material " + textStr(m->name) + ": " + map.slot + " file " +
                             textStr(map.file) + " not found in " + dir);
         }
