@@ -21,34 +21,7 @@
 #include "common/numeric.h"
 #include "mp3_writer.h"
 
-#if __has_include("synth.h")
 #include "synth.h"
-#else
-// Stand-in soundtrack until the synthesiser lands in tools/lib/synth.{h,cpp}:
-// a pulse on every second over a soft chord, fading out at the end. Same
-// name and contract as the real one: interleaved 16-bit stereo at 44.1 kHz.
-namespace marrow {
-std::vector<int16_t> synthesiseSoundtrack(double seconds) {
-    const int rate = 44100;
-    const int frames = truncToInt32(seconds * rate);
-    std::vector<int16_t> pcm(static_cast<size_t>(frames) * 2);
-    const double chord[3] = {110.0, 164.81, 220.0};
-    for (int i = 0; i < frames; ++i) {
-        double t = static_cast<double>(i) / rate;
-        double beat = t - std::floor(t);
-        double kick = std::sin(2 * M_PI * (55.0 + 100.0 * std::exp(-beat * 30)) * beat) * std::exp(-beat * 8);
-        double pad = 0;
-        for (double f : chord) pad += std::sin(2 * M_PI * f * t) * 0.12;
-        double fade = std::min(1.0, std::max(0.0, (seconds - t) / 2.0));
-        double v = (0.5 * kick + pad) * fade * 0.8;
-        int16_t s = static_cast<int16_t>(std::lrint(v * 32767.0 * 0.85));
-        pcm[static_cast<size_t>(i) * 2] = s;
-        pcm[static_cast<size_t>(i) * 2 + 1] = s;
-    }
-    return pcm;
-}
-}  // namespace marrow
-#endif
 
 namespace {
 

@@ -1,22 +1,31 @@
 // marrow-scene: inspects a 3DS file as the presentation's scene library
 // reads it.
 //
-//   marrow-scene FILE.3ds [--json]
+//   marrow-scene FILE.3ds [--json] [--at FRAME]
 //
 // Loads world and motion the way the demo does (orin_init with all four
 // options, world pass, motion pass on the same file, then the camera named
 // "Camera01") and prints the world list (objects, materials, cameras,
-// lights), the keyframer nodes as a tree with their tracks, the frame range
-// and warnings. With --json it prints one JSON object instead. Vectors are
-// in library space (y and z exchanged from the file).
+// lights), the keyframer nodes as a tree with their tracks and every key
+// (frame, value, spline parameters), the frame range and warnings. With
+// --json it prints one JSON object instead. Vectors are in library space
+// (y and z exchanged from the file).
 //
-// Exit status: 0 when both passes load; 1 when one fails (the message names
-// the file and the result code; the report of what loaded is still
-// printed); 2 for a bad command line.
+// --at FRAME sets the frame and updates the scene as the renderer does
+// (Camera01 active, with the demo's 320 x 200 screen and aspect 0.75) and
+// adds what the update made of every object (translate, rotate, scale,
+// matrix, hidden), camera (pos, target, fov, roll) and light (pos, target,
+// colour): the "evaluated" member in JSON.
+//
+// Exit status: 0 when both passes load (and the frame is in the scene's
+// range); 1 when one fails or the frame is refused (the message names the
+// file and the result code; the report of what loaded is still printed);
+// 2 for a bad command line.
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -180,6 +189,87 @@ std::vector<NamedTrack> nodeTracks(const orin_kf_node* n) {
     return out;
 }
 
+// The kind of value a slot's keys hold.
+enum class KeyKind { Vector, Color, Scalar, Rotation, Morph, Hide };
+
+KeyKind slotKind(const std::string& slot) {
+    if (slot == "color") return KeyKind::Color;
+    if (slot == "fov" || slot == "roll") return KeyKind::Scalar;
+    if (slot == "rotation") return KeyKind::Rotation;
+    if (slot == "morph") return KeyKind::Morph;
+    if (slot == "hide") return KeyKind::Hide;
+    return KeyKind::Vector;
+}
+
+// Name of the world record with this id (morph targets), or null.
+const char* recordNameById(int32_t id) {
+    orin_world_node* n = nullptr;
+    orin_find_object_by_id(id, &n);
+    return n ? orin_record_name(n) : nullptr;
+}
+
+std::string jsonQuat(const orin_quat& q) {
+    return "[" + jsonNum(q.w) + ", " + jsonNum(q.x) + ", " + jsonNum(q.y) + ", " + jsonNum(q.z) + "]";
+}
+std::string textQuat(const orin_quat& q) {
+    return "(" + fmtNum(q.w) + ", " + fmtNum(q.x) + ", " + fmtNum(q.y) + ", " + fmtNum(q.z) + ")";
+}
+std::string jsonF3(const float* v) { return "[" + jsonNum(v[0]) + ", " + jsonNum(v[1]) + ", " + jsonNum(v[2]) + "]"; }
+std::string textF3(const float* v) { return "(" + fmtNum(v[0]) + ", " + fmtNum(v[1]) + ", " + fmtNum(v[2]) + ")"; }
+
+std::string jsonKeyValue(KeyKind kind, const orin_key* k) {
+    switch (kind) {
+    case KeyKind::Vector:
+    case KeyKind::Color: return jsonF3(k->value.f);
+    case KeyKind::Scalar: return jsonNum(k->value.f[0]);
+    case KeyKind::Rotation:
+        return "{\"spin\": " + jsonNum(k->value.f[0]) + ", \"axis\": " + jsonF3(k->value.f + 1) +
+               ", \"quat\": " + jsonQuat(k->quat) + "}";
+    case KeyKind::Morph:
+        return "{\"id\": " + std::to_string(k->value.i[0]) + ", \"name\": " + jsonStr(recordNameById(k->value.i[0])) + "}";
+    case KeyKind::Hide: return k->value.i[0] ? "true" : "false";
+    }
+    return "null";
+}
+
+std::string textKeyValue(KeyKind kind, const orin_key* k) {
+    switch (kind) {
+    case KeyKind::Vector:
+    case KeyKind::Color: return textF3(k->value.f);
+    case KeyKind::Scalar: return fmtNum(k->value.f[0]);
+    case KeyKind::Rotation:
+        return "spin " + fmtNum(k->value.f[0]) + " axis " + textF3(k->value.f + 1) + " quat " + textQuat(k->quat);
+    case KeyKind::Morph: return "-> " + textStr(recordNameById(k->value.i[0])) + " (id " + std::to_string(k->value.i[0]) + ")";
+    case KeyKind::Hide: return k->value.i[0] ? "hidden" : "shown";
+    }
+    return "?";
+}
+
+// The keys of a track in list order; a hostile file cannot make the list
+// loop (keys are appended), but the walk stops at num_keys all the same.
+std::vector<const orin_key*> trackKeys(const orin_track* t) {
+    std::vector<const orin_key*> out;
+    for (const orin_key* k = t->keys; k && static_cast<int32_t>(out.size()) < t->num_keys; k = k->next) out.push_back(k);
+    return out;
+}
+
+std::string jsonKeys(const NamedTrack& t) {
+    KeyKind kind = slotKind(t.slot);
+    std::string out = "[";
+    bool first = true;
+    for (const orin_key* k : trackKeys(t.track)) {
+        out += first ? "" : ", ";
+        first = false;
+        out += "{\"frame\": " + jsonNum(k->frame) + ", \"value\": " + jsonKeyValue(kind, k);
+        if (kind != KeyKind::Hide)
+            out += ", \"tension\": " + jsonNum(k->tension) + ", \"continuity\": " + jsonNum(k->continuity) +
+                   ", \"bias\": " + jsonNum(k->bias) + ", \"ease_to\": " + jsonNum(k->ease_to) +
+                   ", \"ease_from\": " + jsonNum(k->ease_from);
+        out += "}";
+    }
+    return out + "]";
+}
+
 // Name of the record a keyframer node drives.
 const char* nodeName(const orin_kf_node* n) {
     if (!n->object) return nullptr;
@@ -307,10 +397,73 @@ std::vector<std::string> gatherWarnings(const orin_scene* s, const std::string& 
     return w;
 }
 
+// ---- the evaluated scene (--at) ---------------------------------------------------------------
+
+// What one update made of the scene at `frame`, read from the records.
+struct Evaluated {
+    float frame = 0;
+};
+
+std::string jsonMatrix(const orin_matrix& m) {
+    std::string out = "[";
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 4; ++j) out += (i || j ? ", " : "") + jsonNum(m.m[i][j]);
+    return out + "]";
+}
+
+std::string jsonEvaluated(const orin_scene* s, const Evaluated& ev) {
+    std::string o = "{\n    \"frame\": " + jsonNum(ev.frame) + ",\n    \"objects\": [";
+    bool first = true;
+    for (const orin_object* x : recordsOf<orin_object>(s, ORIN_OBJECT)) {
+        o += first ? "\n      " : ",\n      ";
+        first = false;
+        o += "{\"name\": " + jsonStr(x->name) + ", \"translate\": " + jsonVec(x->translate) +
+             ", \"rotate\": " + jsonQuat(x->rotate) + ", \"scale\": " + jsonVec(x->scale) +
+             ", \"matrix\": " + jsonMatrix(x->matrix) +
+             ", \"hidden\": " + ((x->flags & ORIN_OBJ_HIDDEN) ? "true" : "false") + "}";
+    }
+    o += first ? "],\n    \"cameras\": [" : "\n    ],\n    \"cameras\": [";
+    first = true;
+    for (const orin_camera* c : recordsOf<orin_camera>(s, ORIN_CAMERA)) {
+        o += first ? "\n      " : ",\n      ";
+        first = false;
+        o += "{\"name\": " + jsonStr(c->name) + ", \"pos\": " + jsonVec(c->pos) + ", \"target\": " + jsonVec(c->target) +
+             ", \"fov\": " + jsonNum(c->fov) + ", \"roll\": " + jsonNum(c->roll) + "}";
+    }
+    o += first ? "],\n    \"lights\": [" : "\n    ],\n    \"lights\": [";
+    first = true;
+    for (const orin_light* l : recordsOf<orin_light>(s, ORIN_LIGHT)) {
+        o += first ? "\n      " : ",\n      ";
+        first = false;
+        o += "{\"name\": " + jsonStr(l->name) + ", \"pos\": " + jsonVec(l->pos) + ", \"target\": " + jsonVec(l->target) +
+             ", \"color\": " + jsonColor(l->color) + "}";
+    }
+    o += first ? "]\n  }" : "\n    ]\n  }";
+    return o;
+}
+
+void printEvaluatedText(const orin_scene* s, const Evaluated& ev) {
+    std::printf("\nevaluated at frame %s\n", fmtNum(ev.frame).c_str());
+    for (const orin_object* x : recordsOf<orin_object>(s, ORIN_OBJECT)) {
+        std::printf("  object %-20s translate %s  rotate %s  scale %s%s\n", textStr(x->name).c_str(),
+                    textVec(x->translate).c_str(), textQuat(x->rotate).c_str(), textVec(x->scale).c_str(),
+                    (x->flags & ORIN_OBJ_HIDDEN) ? "  hidden" : "");
+        for (int i = 0; i < 3; ++i)
+            std::printf("         matrix %s %s %s | %s\n", fmtNum(x->matrix.m[i][0]).c_str(), fmtNum(x->matrix.m[i][1]).c_str(),
+                        fmtNum(x->matrix.m[i][2]).c_str(), fmtNum(x->matrix.m[i][3]).c_str());
+    }
+    for (const orin_camera* c : recordsOf<orin_camera>(s, ORIN_CAMERA))
+        std::printf("  camera %-20s pos %s  target %s  fov %s  roll %s\n", textStr(c->name).c_str(),
+                    textVec(c->pos).c_str(), textVec(c->target).c_str(), fmtNum(c->fov).c_str(), fmtNum(c->roll).c_str());
+    for (const orin_light* l : recordsOf<orin_light>(s, ORIN_LIGHT))
+        std::printf("  light  %-20s pos %s  target %s  colour %s\n", textStr(l->name).c_str(), textVec(l->pos).c_str(),
+                    textVec(l->target).c_str(), textColor(l->color).c_str());
+}
+
 // ---- printing ----------------------------------------------------------------------------------
 
 void printText(const std::string& path, const orin_scene* s, int32_t world, int32_t motion,
-               const std::vector<std::string>& warnings) {
+               const std::vector<std::string>& warnings, const Evaluated* ev) {
     std::printf("%s\n", path.c_str());
     std::printf("  world: %s  motion: %s\n", orin_result_name(world),
                 motion < 0 ? "not loaded" : orin_result_name(motion));
@@ -374,14 +527,32 @@ void printText(const std::string& path, const orin_scene* s, int32_t world, int3
         std::printf("%s#%d %s %s%s%s\n", indent.c_str(), n->id, nodeKind(n->type),
                     textStr(nodeName(n)).c_str(), line.detached ? " (detached)" : "",
                     tracks.empty() ? "  (no tracks)" : tracks.c_str());
+        for (const NamedTrack& t : nodeTracks(n)) {
+            KeyKind kind = slotKind(t.slot);
+            std::printf("%s    %s (%s, last frame %s)\n", indent.c_str(), t.slot, modeName(t.track->mode),
+                        fmtNum(t.track->last_frame).c_str());
+            for (const orin_key* k : trackKeys(t.track)) {
+                std::string spline;
+                const struct {
+                    const char* name;
+                    float v;
+                } params[] = {{"tension", k->tension}, {"continuity", k->continuity}, {"bias", k->bias},
+                              {"ease_to", k->ease_to}, {"ease_from", k->ease_from}};
+                for (const auto& p : params)
+                    if (p.v != 0) spline += std::string("  ") + p.name + " " + fmtNum(p.v);
+                std::printf("%s      frame %s: %s%s\n", indent.c_str(), fmtNum(k->frame).c_str(),
+                            textKeyValue(kind, k).c_str(), spline.c_str());
+            }
+        }
     }
 
     std::printf("\nwarnings (%zu)\n", warnings.size());
     for (const std::string& w : warnings) std::printf("  %s\n", w.c_str());
+    if (ev) printEvaluatedText(s, *ev);
 }
 
 void printJson(const std::string& path, const orin_scene* s, int32_t world, int32_t motion,
-               const std::vector<std::string>& warnings) {
+               const std::vector<std::string>& warnings, const Evaluated* ev) {
     std::string o = "{\n";
     o += "  \"file\": " + jsonStr(path.c_str()) + ",\n";
     o += "  \"result\": {\"world\": " + std::to_string(world) +
@@ -440,7 +611,8 @@ void printJson(const std::string& path, const orin_scene* s, int32_t world, int3
         for (const NamedTrack& t : nodeTracks(n)) {
             tracks += tracks.empty() ? "" : ", ";
             tracks += std::string("\"") + t.slot + "\": {\"keys\": " + std::to_string(t.track->num_keys) +
-                      ", \"mode\": " + std::to_string(t.track->mode) + "}";
+                      ", \"mode\": " + std::to_string(t.track->mode) +
+                      ", \"last_frame\": " + jsonNum(t.track->last_frame) + ", \"key_list\": " + jsonKeys(t) + "}";
         }
         items.push_back("{\"id\": " + std::to_string(n->id) + ", \"type\": " + std::to_string(n->type) +
                         ", \"kind\": \"" + nodeKind(n->type) + "\", \"name\": " + jsonStr(nodeName(n)) +
@@ -451,7 +623,8 @@ void printJson(const std::string& path, const orin_scene* s, int32_t world, int3
 
     items.clear();
     for (const std::string& w : warnings) items.push_back(jsonStr(w.c_str()));
-    list("warnings", items, true);
+    list("warnings", items, ev == nullptr);
+    if (ev) o += "  \"evaluated\": " + jsonEvaluated(s, *ev) + "\n";
     o += "}\n";
     std::fputs(o.c_str(), stdout);
 }
@@ -460,17 +633,30 @@ void printJson(const std::string& path, const orin_scene* s, int32_t world, int3
 
 int main(int argc, char** argv) {
     std::string path;
-    bool json = false, bad = false;
+    bool json = false, bad = false, at = false;
+    float atFrame = 0;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--json") == 0)
+        if (std::strcmp(argv[i], "--json") == 0) {
             json = true;
-        else if (path.empty())
+        } else if (std::strcmp(argv[i], "--at") == 0) {
+            if (i + 1 >= argc) {
+                bad = true;
+                break;
+            }
+            char* end = nullptr;
+            double v = std::strtod(argv[++i], &end);
+            // A frame is a finite number, nothing after it.
+            if (end == argv[i] || *end != 0 || !std::isfinite(v)) bad = true;
+            atFrame = static_cast<float>(v);
+            at = true;
+        } else if (path.empty()) {
             path = argv[i];
-        else
+        } else {
             bad = true;
+        }
     }
     if (path.empty() || bad) {
-        std::fprintf(stderr, "usage: marrow-scene FILE.3ds [--json]\n");
+        std::fprintf(stderr, "usage: marrow-scene FILE.3ds [--json] [--at FRAME]\n");
         return 2;
     }
 
@@ -485,10 +671,34 @@ int main(int argc, char** argv) {
     orin_set_scene(scene);
 
     std::vector<std::string> warnings = gatherWarnings(scene, path, world);
+
+    // --at: the renderer's per-frame calls, with the demo's camera set-up.
+    int32_t frameResult = ORIN_OK;
+    Evaluated evaluated;
+    bool haveEvaluated = false;
+    if (at && world == ORIN_OK && motion == ORIN_OK) {
+        orin_world_node* cam = nullptr;
+        orin_find_object("Camera01", &cam);
+        orin_camera* camera = cam && cam->type == ORIN_CAMERA ? static_cast<orin_camera*>(cam->object) : nullptr;
+        if (camera) {
+            camera->size_x = 320;
+            camera->size_y = 200;
+            camera->aspect = 0.75f;
+        }
+        orin_set_camera(camera);
+        frameResult = orin_set_frame(atFrame);
+        if (frameResult == ORIN_OK) {
+            orin_update();
+            evaluated.frame = scene->frame;
+            haveEvaluated = true;
+        }
+    }
+
+    const Evaluated* ev = haveEvaluated ? &evaluated : nullptr;
     if (json)
-        printJson(path, scene, world, motion, warnings);
+        printJson(path, scene, world, motion, warnings, ev);
     else
-        printText(path, scene, world, motion, warnings);
+        printText(path, scene, world, motion, warnings, ev);
 
     int status = 0;
     if (world != ORIN_OK || motion != ORIN_OK) {
@@ -509,6 +719,11 @@ int main(int argc, char** argv) {
         }
         std::fprintf(stderr, "marrow-scene: %s: %s pass failed: %s (%d)%s\n", path.c_str(),
                      world != ORIN_OK ? "world" : "motion", orin_result_name(code), code, where.c_str());
+        status = 1;
+    } else if (frameResult != ORIN_OK) {
+        std::fprintf(stderr, "marrow-scene: %s: frame %s refused: %s (%d); the scene runs from %s to %s\n",
+                     path.c_str(), fmtNum(atFrame).c_str(), orin_result_name(frameResult), frameResult,
+                     fmtNum(scene->frame_start).c_str(), fmtNum(scene->frame_end).c_str());
         status = 1;
     }
     orin_free_scene(scene);

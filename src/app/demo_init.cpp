@@ -1,8 +1,173 @@
-// TEMPORARY until the resources exist: nothing to load yet.
+// demo_init.cpp: every object the presentation shows is made here, before
+// the display opens; afterwards nothing is opened or allocated. Each stage
+// logs one line, so a slow or failing start can be followed in the console.
 #include "app/demo_init.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/demo_resources.h"
+#include "console/console_log.h"
+#include "effects/compositing.h"
+#include "effects/random.h"
+#include "effects/ray_grid.h"
+#include "effects/sparks.h"
+#include "effects/zoom_blur.h"
+#include "platform/display.h"
+#include "render/shade_table.h"
 
 namespace marrow {
 
-void initDemo() {}
+namespace {
+// The display console comes first of all static objects, so it is destroyed
+// last (which closes the display).
+const bool g_displayFirst = (display(), true);
+}  // namespace
+
+Pixmap start, start1_1, part1_1, part1_2;
+Pixmap still0, text1, text2, rstar1, tex1, tfont1;
+Pixmap g0, g1, g2, g3, g4, g5, g6, g7, envmap2, theend, ug, tfont2;
+
+// rayGrid lives with the ray grid itself (its construction depends on
+// nothing else, so its place in the start-up order does not matter).
+
+Scene3D scenes[kSceneCount];
+Scene3D &scene1 = scenes[0], &scene2 = scenes[1], &scene3 = scenes[2], &scene4 = scenes[3], &scene5 = scenes[4],
+        &credits = scenes[5], &canyon = scenes[6], &triangle = scenes[7], &neki = scenes[8], &greets = scenes[9],
+        &scene6 = scenes[10];
+
+InvertFilter* invert;
+MotionBlurFilter* motionBlur;
+MixFilter* mix;
+MultiWavePlasma* plasma;
+WarpStar* warpStar;
+RadiusAttraction* attraction;
+SmoothFilter* smooth;
+ChannelFlipFilter* channelFlip;
+BumpMap* bumpMapper;
+RadialStripes* stripes;
+
+namespace {
+
+// The size the users of each image read: `width` exactly (their row length)
+// and at least `height` rows.
+struct ImageSpec {
+    Pixmap* image;
+    const char* file;
+    int width, height;
+};
+
+// Loads an image and checks it against the size its users read; an image of
+// another size would be read with the wrong row length or past its end.
+void load(Pixmap& image, const char* file, int width, int height) {
+    image.load_jpeg(file);
+    if (image.width != width || image.height < height) {
+        char message[256];
+        std::snprintf(message, sizeof message, "%s: the image is %dx%d, but it must be %dx%d", file, image.width,
+                      image.height, width, height);
+        logText(message);
+        std::exit(1);
+    }
+}
+
+void loadLogged(Pixmap& image, const char* file, int width, int height) {
+    char line[128];
+    std::snprintf(line, sizeof line, "Loading %s", file);
+    logText(line);
+    load(image, file, width, height);
+}
+
+void loadScene(Scene3D& s, int32_t factor, const char* dir, const char* path) {
+    s.capacityFactor = factor;
+    s.load(path);
+    s.setDirectory(dir);
+    s.loadMaterials();
+    s.bindMaterials();
+    char line[128];
+    std::snprintf(line, sizeof line, "%s, frames %f", path, static_cast<double>(s.lastFrame));
+    logText(line);
+}
+
+}  // namespace
+
+void initDemo() {
+    // Step 1, the ribbon's row stride and height, is fixed at compile time
+    // (320 and 200) in the ribbon itself.
+    logText("Init blend..");
+    buildMulTable();
+    loadLogged(start, "pixmaps/start.jpg", 256, 256);
+    loadLogged(start1_1, "pixmaps/start1_1.jpg", 320, 40);
+
+    logText("RotoZoomer, Invert, MotionBlur, Mix, Plasma..");
+    invert = new InvertFilter();
+    motionBlur = new MotionBlurFilter();
+    mix = new MixFilter();
+    plasma = new MultiWavePlasma();
+    warpStar = new WarpStar();
+    attraction = new RadiusAttraction();
+    smooth = new SmoothFilter();
+    channelFlip = new ChannelFlipFilter();
+
+    logText("initializing bump map effect, perlin, dusk..");
+    bumpMapper = new BumpMap();
+    noiseInit();
+    stripes = new RadialStripes();
+
+    loadLogged(part1_1, "pixmaps/part1_1.jpg", 256, 256);
+    loadLogged(part1_2, "pixmaps/part1_2.jpg", 256, 256);
+    loadLogged(still0, "pixmaps/still0.jpg", 320, 200);
+    loadLogged(text1, "pixmaps/text1.jpg", 256, 64);
+    loadLogged(text2, "pixmaps/text2.jpg", 256, 64);
+
+    logText("Init 3d scene");
+    initShadeTable();
+    logText("Loading scenes\\scene1.3ds..");
+    loadScene(scene1, 5, "scenes", "scenes\\scene1.3ds");
+    loadLogged(rstar1, "pixmaps/rstar1.jpg", 256, 256);
+    loadLogged(tex1, "pixmaps/tex1.jpg", 256, 256);
+    logText("Loading scenes\\scene2.3ds..");
+    loadScene(scene2, 8, "scenes", "scenes\\scene2.3ds");
+    logText("Loading scenes\\scene3.3ds..");
+    loadScene(scene3, 8, "scenes", "scenes\\scene3.3ds");
+    logText("Loading scenes\\scene4.3ds..");
+    loadScene(scene4, 8, "scenes", "scenes\\scene4.3ds");
+    logText("Loading scenes\\scene5.3ds..");
+    loadScene(scene5, 8, "scenes", "scenes\\scene5.3ds");
+    logText("Loading scenes\\credits.3ds..");
+    loadScene(credits, 8, "scenes", "scenes\\credits.3ds");
+    // These five lines have always named greets; the line each loadScene
+    // adds names the real file.
+    logText("Loading scenes\\greets.3ds..");
+    loadScene(canyon, 14, "scenes", "scenes\\canyon.3ds");
+    logText("Loading scenes\\greets.3ds..");
+    loadScene(triangle, 20, "scenes", "scenes\\triangle.3ds");
+    logText("Loading scenes\\greets.3ds..");
+    loadScene(neki, 16, "scenes", "scenes\\neki.3ds");
+    logText("Loading scenes\\greets.3ds..");
+    loadScene(greets, 8, "scenes", "scenes\\greets.3ds");
+    logText("Loading scenes\\greets.3ds..");
+    loadScene(scene6, 8, "scenes", "scenes\\scene6.3ds");
+
+    logText("ttex");
+    load(tfont1, "pixmaps/tfont1.jpg", 256, 256);
+    load(tfont2, "pixmaps/tfont2.jpg", 256, 256);
+    Pixmap* frames[8] = {&g0, &g1, &g2, &g3, &g4, &g5, &g6, &g7};
+    const uint32_t* framePixels[8];
+    for (int i = 0; i < 8; ++i) {
+        char file[32];
+        std::snprintf(file, sizeof file, "pixmaps/g%d.jpg", i);
+        load(*frames[i], file, 128, 32);
+        framePixels[i] = frames[i]->pixels;
+    }
+    setFlashFrames(framePixels);
+
+    buildZoomWeights(20);
+    buildZoomWeights(12);
+
+    load(envmap2, "scenes/envmap2.jpg", 256, 256);
+    load(theend, "pixmaps/theend.jpg", 256, 256);
+    load(ug, "pixmaps/ug.jpg", 256, 256);
+    logText("Starting Demo..");
+}
 
 }  // namespace marrow

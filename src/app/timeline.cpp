@@ -1,28 +1,442 @@
-// TEMPORARY test pattern until the script exists: moving colour bars derived
-// from the time, so a running display and clock can be seen.
+// timeline.cpp: the script. For the music time it picks the interval the
+// time falls in and runs that interval's steps: effects into the four
+// static frame buffers, 3D scenes into their own buffers, and the compositing
+// operations that layer them. Everything that changes inside an interval is
+// derived from the time alone; the effects keep their own state.
 #include "app/timeline.h"
 
+#include <cmath>
+#include <cstring>
+
+#include "app/demo_resources.h"
 #include "common/framebuffer.h"
 #include "common/numeric.h"
+#include "effects/bump_map.h"
+#include "effects/compositing.h"
+#include "effects/filters.h"
+#include "effects/glow_knot.h"
+#include "effects/multiwave_plasma.h"
+#include "effects/radial_stripes.h"
+#include "effects/radius_attraction.h"
+#include "effects/random.h"
+#include "effects/ray_grid.h"
+#include "effects/sparks.h"
+#include "effects/spiral_ribbon.h"
+#include "effects/warp_star.h"
+#include "effects/zoom_blur.h"
+#include "render/scene3d.h"
 
 namespace marrow {
 
 const double kThresholds[kThresholdCount] = {
-    7.0,  8.82, 12.46, 14.0, 17.55, 21.1, 27.0,  29.1,  31.2,  33.3,  35.4,  37.5,  39.6,  42.4,  43.0,  46.7,  52.4,
-    58.12, 65.0, 66.0, 78.0, 79.0, 89.0, 90.0, 102.0, 110.0, 111.0, 150.0, 180.0, 210.0, 235.0, 258.0, 260.0};
+    7.0,   8.82, 12.46, 14.0, 17.55, 21.1, 27.0,  29.1,  31.2,  33.3,  35.4,  37.5,  39.6,  42.4,  43.0,  46.7,  52.4,
+    58.12, 65.0, 66.0,  78.0, 79.0,  89.0, 90.0,  102.0, 110.0, 111.0, 150.0, 180.0, 210.0, 235.0, 258.0, 260.0};
 
-namespace {
-uint32_t g_pattern[kFramePixels];
+// The four composition buffers, zero at start, kept for the whole run.
+uint32_t frameA[kFramePixels];
+uint32_t frameB[kFramePixels];
+uint32_t frameC[kFramePixels];
+uint32_t frameD[kFramePixels];
+
+int intervalOf(double time) {
+    for (int i = 0; i < kThresholdCount; ++i)
+        if (time < kThresholds[i]) return i;
+    return kThresholdCount;
 }
 
-uint32_t* composeFrame(double time) {
-    const int32_t shift = truncToInt32(time * 70.0);
-    for (int y = 0; y < kFrameHeight; ++y)
-        for (int x = 0; x < kFrameWidth; ++x) {
-            uint32_t v = static_cast<uint32_t>(x + shift) & 0xFF;
-            g_pattern[y * kFrameWidth + x] = (v << 16) | ((static_cast<uint32_t>(y) & 0xFF) << 8) | (255 - v);
+void reduceFrame(Scene3D& s) {
+    // A scene without animation (lastFrame 0 or less) keeps frame 0 rather
+    // than looping for ever.
+    if (!(s.lastFrame > 0.0f)) {
+        if (static_cast<float>(s.frame) > s.lastFrame) s.frame = 0;
+        return;
+    }
+    while (static_cast<float>(s.frame) > s.lastFrame) {
+        const int32_t next = truncToInt32(static_cast<float>(s.frame) - s.lastFrame);
+        if (next >= s.frame) {
+            // A last frame too small to change the number in single
+            // precision would never end the loop.
+            s.frame = 0;
+            break;
         }
-    return g_pattern;
+        s.frame = next;
+    }
+}
+
+void setGridAngles(double time) {
+    const double s = (time - 14.0) * 0.28169014084507044;  // (t - 14) / 3.55
+    const int32_t n = truncToInt32(511.0 * s);
+    rayGrid.angleX = wrapAdd(255, n) & 511;
+    rayGrid.angleY = rayGrid.angleZ = ~n & 511;
+}
+
+void overlayCaption(uint32_t* buf) {
+    const uint32_t* strip = start1_1.pixels;
+    for (int r = 0; r < 40; ++r)
+        for (int x = 0; x < kFrameWidth; ++x) plotAdd(buf[(160 + r) * kFrameWidth + x], strip[r * kFrameWidth + x]);
+}
+
+void invertBand(uint32_t* buf) {
+    for (int i = 30 * kFrameWidth; i < 170 * kFrameWidth; ++i) buf[i] ^= 0x00FFFFFFu;
+}
+
+namespace {
+
+// Values derived from the time at the start of every call.
+struct Now {
+    double time;
+    int32_t phase;     // time * 70, truncated
+    float effectTime;  // the time rounded to single precision
+    int32_t beat;      // whole seconds since 79 s
+
+    static Now at(double time) {
+        return {time, truncToInt32(time * 70.0), static_cast<float>(time), truncToInt32(time - 79.0)};
+    }
+};
+
+void fade(const uint32_t* a, const uint32_t* b, uint32_t* out, double weight) {
+    crossFade(a, b, out, truncToInt32(weight), kFramePixels);
+}
+
+void copyFrame(uint32_t* to, const uint32_t* from) { std::memcpy(to, from, kFrameBytes); }
+
+void fillFrame(uint32_t* buf, uint32_t value) {
+    for (int i = 0; i < kFramePixels; ++i) buf[i] = value;
+}
+
+void showScene(Scene3D& s, const Now& now, double start, bool reduce) {
+    // scene1 runs at 1/0.042 keyframes a second, every other scene at 70.
+    const double rate = &s == &scene1 ? 23.809523809523807 : 70.0;
+    s.frame = truncToInt32((now.time - start) * rate);
+    if (reduce) reduceFrame(s);
+    s.clear();
+    s.render(s.frame);
+    s.draw();
+}
+
+void bumpLight(const Now& now, int32_t& lightX, int32_t& lightY) {
+    const float n = noise1d(now.effectTime, 1, 1.0f);
+    lightX = truncToInt32(n * 48.0f + 160.0f);
+    lightY = truncToInt32(n * 36.0f + 100.0f);
+}
+
+void beatFilters(uint32_t* buf, const Now& now, int bits) {
+    const int on = now.beat & bits;
+    if (on & 1) invert->apply(buf, buf);
+    if (on & 2) channelFlip->apply(buf, buf);
+    if (on & 4) spiralRibbon(now.phase, buf);
+    if (on & 8) glowKnot(now.phase, buf, envmap2.pixels);
+}
+
+void zoomPulse(uint32_t* buf, const Now& now) { ZoomBlur(buf, 160, 100, 0.975 + 0.024 * std::sin(now.time)); }
+
+void sparks(uint32_t* buf, const Now& now, double x, double y) {
+    sparkBurst(now.phase, truncToInt32(x), truncToInt32(y), 3000, 64, 70, buf);
+}
+
+void sparksCircling(uint32_t* buf, const Now& now) {
+    sparks(buf, now, 160.0 * std::sin(now.time), 100.0 * std::sin(now.time));
+}
+
+void tunnelShaded(uint32_t* dst, const Now& now, bool anglesZero) {
+    if (anglesZero) {
+        rayGrid.angleX = rayGrid.angleY = rayGrid.angleZ = 0;
+    } else {
+        setGridAngles(now.time);
+    }
+    rayGrid.rayTunnel();
+    rayGrid.scrollCoords(now.phase, 0);
+    rayGrid.drawBlocksShaded(dst, part1_2.pixels);
+}
+
+void sphereShaded(uint32_t* dst, const Now& now) {
+    setGridAngles(now.time);
+    rayGrid.raySphere();
+    rayGrid.drawBlocksShaded(dst, part1_2.pixels);
+}
+
+void flatGrid(uint32_t* dst, const Now& now) {
+    setGridAngles(now.time);
+    rayGrid.rayFlat();
+    rayGrid.drawBlocks(dst, part1_2.pixels);
+}
+
+// The grid of 111 to 180 s, up to and including the unconditional channel
+// flip.
+void beatGrid(const Now& now) {
+    flatGrid(frameA, now);
+    beatFilters(frameA, now, 15);
+    zoomPulse(frameA, now);
+    channelFlip->apply(frameA, frameA);
+}
+
+// neki from 235 s, the stretch that also fades out from 258 s.
+void nekiFinale(const Now& now) {
+    showScene(neki, now, 89.0, true);
+    copyFrame(frameA, neki.buffer);
+    beatFilters(frameA, now, 1 | 2 | 8);
+    plasma->plasmaRipple(now.phase, 2.9 * now.time, 10000);
+    plasma->clampTexCoords();
+    plasma->plasmaDraw(frameD, tfont2.pixels);
+    addSaturate(frameA, frameD);
+    motionBlur->apply(frameA, frameA);
+}
+
+}  // namespace
+
+void beatFilters(uint32_t* buf, double time, int bits) { beatFilters(buf, Now::at(time), bits); }
+
+uint32_t* composeFrame(double time) {
+    const Now now = Now::at(time);
+    const double t = time;
+    uint32_t* const A = frameA;
+    uint32_t* const B = frameB;
+    uint32_t* const C = frameC;
+    uint32_t* const D = frameD;
+    MultiWavePlasma& p = *plasma;
+    int32_t lightX = 0, lightY = 0;
+
+    switch (intervalOf(time)) {
+        case 0:  // - to 7.0: the opening plasma under the title strip
+            p.plasmaRotating(now.phase, 0.9 * t, 25000);
+            p.clampTexCoords();
+            p.plasmaDraw(D, start.pixels);
+            overlayCaption(D);
+            invert->apply(D, D);
+            motionBlur->apply(D, D);
+            return D;
+        case 1:  // 7.0: the title strip fades
+            p.plasmaRotating(now.phase, 0.9 * t, 25000);
+            p.clampTexCoords();
+            p.plasmaDraw(B, start.pixels);
+            copyFrame(A, B);
+            overlayCaption(A);
+            fade(A, B, D, (t - 7.0) * 140.0);
+            invert->apply(D, D);
+            motionBlur->apply(D, D);
+            return D;
+        case 2:  // 8.82: the plasma's texture crossfades to part1_1
+            p.plasmaRotating(now.phase, 0.9 * t, 25000);
+            p.plasmaDraw(B, part1_1.pixels);
+            p.clampTexCoords();
+            p.plasmaDraw(A, start.pixels);
+            fade(A, B, D, (t - 8.82) * 70.0);
+            invert->apply(D, D);
+            motionBlur->apply(D, D);
+            return D;
+        case 3:  // 12.46
+            p.plasmaRotating(now.phase, 0.9 * t, 25000);
+            p.plasmaDraw(D, part1_1.pixels);
+            invert->apply(D, D);
+            motionBlur->apply(D, D);
+            return D;
+        case 4:  // 14.0: plasma gives way to the tunnel
+            p.plasmaRotating(now.phase, 0.9 * t, 25000);
+            p.plasmaDraw(A, part1_1.pixels);
+            invert->apply(A, A);
+            tunnelShaded(B, now, false);
+            fade(A, B, D, (t - 14.0) * 71.8);
+            motionBlur->apply(D, D);
+            return D;
+        case 5:  // 17.55: the title still fades in
+            tunnelShaded(A, now, false);
+            fade(A, still0.pixels, D, (t - 17.55) * 71.8);
+            motionBlur->apply(D, D);
+            return D;
+        case 6:  // 21.1: the still itself
+            motionBlur->reset();
+            return still0.pixels;
+        case 7:  // 27.0: scene1 fades in over the still
+            showScene(scene1, now, 27.0, false);
+            fade(still0.pixels, scene1.buffer, D, (t - 27.0) * 60.95238095238095);
+            blockGlitch(D, text1.pixels, now.phase, 1);
+            return D;
+        case 8:  // 29.1
+            showScene(scene1, now, 27.0, false);
+            fade(still0.pixels, scene1.buffer, scene1.buffer, (t - 27.0) * 60.95238095238095);
+            tunnelShaded(A, now, true);
+            fade(scene1.buffer, A, D, (t - 29.1) * 121.42857142857142);
+            blockGlitch(D, text2.pixels, now.phase, 1);
+            return D;
+        case 9:  // 31.2: tunnel into the warp star
+            tunnelShaded(A, now, true);
+            warpStar->render(B, rstar1.pixels, now.effectTime);
+            fade(A, B, D, (t - 31.2) * 121.42857142857142);
+            motionBlur->apply(D, D);
+            return D;
+        case 10: {  // 33.3: warp star into radius attraction
+            const double u = t - 33.3;
+            warpStar->render(A, rstar1.pixels, now.effectTime);
+            attraction->render(B, tex1.pixels, now.effectTime);
+            fade(A, B, D, u * 121.42857142857142);
+            zoomFeedback(D, 1.0 - u * 0.23809523809523808);
+            motionBlur->apply(D, D);
+            return D;
+        }
+        case 11:  // 35.4: attraction into bump-lit stripes
+            attraction->render(A, tex1.pixels, now.effectTime);
+            zoomFeedback(A, 0.5);
+            motionBlur->apply(A, A);
+            stripes->render(B, nullptr, now.effectTime);
+            bumpLight(now, lightX, lightY);
+            bumpMap(B, B, lightX, lightY);
+            fade(A, B, D, (t - 35.4) * 121.42857142857142);
+            return D;
+        case 12:  // 37.5: stripes into scene2
+            motionBlur->reset();
+            stripes->render(A, nullptr, now.effectTime);
+            bumpLight(now, lightX, lightY);
+            bumpMap(A, A, lightX, lightY);
+            showScene(scene2, now, 37.5, true);
+            fade(A, scene2.buffer, D, (t - 37.5) * 121.42857142857142);
+            return D;
+        case 13:  // 39.6
+            showScene(scene2, now, 37.5, true);
+            return scene2.buffer;
+        case 14:  // 42.4: the white flash into scene3
+            fillFrame(C, 0xFFFFFFFFu);
+            showScene(scene3, now, 42.4, true);
+            p.plasmaRipple(now.phase, 0.9 * t, 12000);
+            p.clampTexCoords();
+            p.plasmaDraw(D, tfont1.pixels);
+            addSaturate(scene3.buffer, D);
+            sparks(scene3.buffer, now, 0, 0);
+            fade(C, scene3.buffer, D, (t - 42.4) * 425.0);
+            return D;
+        case 15:  // 43.0
+            showScene(scene3, now, 42.4, true);
+            p.plasmaRipple(now.phase, 0.9 * t, 12000);
+            p.clampTexCoords();
+            p.plasmaDraw(D, tfont1.pixels);
+            addSaturate(scene3.buffer, D);
+            sparks(scene3.buffer, now, 0, 0);
+            return scene3.buffer;
+        case 16:  // 46.7
+            showScene(scene4, now, 46.7, false);
+            sparks(scene4.buffer, now, 0, 0);
+            return scene4.buffer;
+        case 17:  // 52.4
+            showScene(scene5, now, 52.4, false);
+            sparks(scene5.buffer, now, 0, 0);
+            return scene5.buffer;
+        case 18:  // 58.12: rippling plasma with an inverted band
+            p.plasmaRipple(now.phase, 2.9 * t, 15000);
+            p.plasmaDraw(D, part1_2.pixels);
+            p.clampTexCoords();
+            invertBand(D);
+            p.plasmaDraw(A, tfont1.pixels);
+            invert->apply(D, D);
+            addSaturate(D, A);
+            sparksCircling(D, now);
+            motionBlur->apply(D, D);
+            return D;
+        case 19:  // 65.0: into the shaded sphere
+            p.plasmaRipple(now.phase, 2.9 * t, 15000);
+            p.plasmaDraw(B, part1_2.pixels);
+            p.clampTexCoords();
+            invertBand(B);
+            p.plasmaDraw(A, tfont1.pixels);
+            invert->apply(B, B);
+            addSaturate(B, A);
+            sparksCircling(B, now);
+            sphereShaded(A, now);
+            fade(B, A, D, (t - 65.0) * 255.0);
+            motionBlur->apply(D, D);
+            return D;
+        case 20:  // 66.0: the sphere with the credits added
+            sphereShaded(D, now);
+            showScene(credits, now, 66.0, false);
+            addSaturate(D, credits.buffer);
+            motionBlur->apply(D, D);
+            return D;
+        case 21:  // 78.0: into the canyon
+            sphereShaded(A, now);
+            showScene(canyon, now, 78.0, false);
+            fade(A, canyon.buffer, D, (t - 78.0) * 255.0);
+            motionBlur->apply(D, D);
+            return D;
+        case 22:  // 79.0: the canyon flashing on the beat
+            showScene(canyon, now, 78.0, false);
+            beatFilters(canyon.buffer, now, 1);
+            motionBlur->apply(canyon.buffer, canyon.buffer);
+            return canyon.buffer;
+        case 23:  // 89.0: canyon into the triangles
+            showScene(canyon, now, 78.0, true);
+            showScene(triangle, now, 89.0, true);
+            fade(canyon.buffer, triangle.buffer, D, (t - 89.0) * 255.0);
+            beatFilters(D, now, 1);
+            motionBlur->apply(D, D);
+            return D;
+        case 24:  // 90.0
+            showScene(triangle, now, 89.0, true);
+            beatFilters(triangle.buffer, now, 1);
+            motionBlur->apply(triangle.buffer, triangle.buffer);
+            return triangle.buffer;
+        case 25:  // 102.0: the flat grid with the ribbon
+            flatGrid(A, now);
+            spiralRibbon(now.phase, A);
+            beatFilters(A, now, 1);
+            zoomPulse(A, now);
+            return A;
+        case 26:  // 110.0: into the shaded plane
+            flatGrid(A, now);
+            setGridAngles(t);
+            rayGrid.rayPlane();
+            rayGrid.drawBlocksShaded(B, part1_2.pixels);
+            fade(A, B, D, (t - 110.0) * 255.0);
+            beatFilters(D, now, 1 | 2);
+            zoomPulse(D, now);
+            spiralRibbon(now.phase, D);
+            return D;
+        case 27:  // 111.0: the grid with every beat filter
+            beatGrid(now);
+            spriteFlash(A);
+            return A;
+        case 28:  // 150.0: with the emblem plasma and the greetings
+            beatGrid(now);
+            p.plasmaRipple(now.phase, 2.9 * t, 15000);
+            p.plasmaDraw(D, ug.pixels);
+            p.clampTexCoords();
+            addSaturate(A, D);
+            copyFrame(D, A);
+            showScene(greets, now, 89.0, true);
+            copyFrame(A, greets.buffer);
+            motionBlur->apply(A, A);
+            addSaturate(D, A);
+            return D;
+        case 29:  // 180.0: neki with the ribbon and "THE END"
+            showScene(neki, now, 89.0, true);
+            copyFrame(A, neki.buffer);
+            beatFilters(A, now, 1 | 2);
+            spiralRibbon(now.phase, A);
+            beatFilters(A, now, 8);
+            p.plasmaRipple(now.phase, 2.9 * t, 15000);
+            p.plasmaDraw(D, theend.pixels);
+            p.clampTexCoords();
+            addSaturate(A, D);
+            motionBlur->apply(A, A);
+            return A;
+        case 30:  // 210.0: the finale scene
+            showScene(scene6, now, 210.0, true);
+            copyFrame(A, scene6.buffer);
+            beatFilters(A, now, 15);
+            p.plasmaRipple(now.phase, 2.9 * t, 15000);
+            p.plasmaDraw(D, theend.pixels);
+            p.clampTexCoords();
+            addSaturate(A, D);
+            motionBlur->apply(A, A);
+            return A;
+        case 31:  // 235.0: neki again
+            nekiFinale(now);
+            return A;
+        case 32:  // 258.0: fade to black
+            nekiFinale(now);
+            fillFrame(B, 0);
+            fade(A, B, D, (t - 258.0) * 128.0);
+            return D;
+        default:  // from 260 s nothing more is composed
+            return D;
+    }
 }
 
 }  // namespace marrow

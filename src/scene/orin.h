@@ -316,6 +316,75 @@ int32_t orin_add_world(int32_t type, void *record);
 int32_t orin_add_node(int32_t type, int32_t number, int32_t parent_number, void *tracks,
                       void *record);
 
+/* ---- tracks (evaluation at any frame) ----------------------------------------------
+ *
+ * All evaluations take a real frame >= 0 (else ORIN_ERR_FRAME, output
+ * untouched) and a track with keys (else ORIN_ERR_NULL, output untouched;
+ * orin_eval_hide then reports "shown"). A track in mode repeat or loop is
+ * read at fmod(frame, last_frame), so last_frame is frame 0 again; colour
+ * and morph tracks never wrap. Before the first key a track gives its first
+ * value, after the last key (mode once) its last value. Each call moves the
+ * track's cursor (a short forward search when frames advance). */
+
+/* Appends `key` at the tail of `track`: key->frame := frame, last_frame :=
+ * frame, num_keys += 1, cursor := key. ORIN_ERR_NULL for a NULL pointer.
+ * The track owns the key from then on. */
+int32_t orin_add_key(orin_track *track, orin_key *key, int32_t frame);
+/* Hermite tangents of every key of a position, scale, colour, FOV or roll
+ * track, from its keys' values, frames and spline parameters (mode loop
+ * joins the ends). Run once after the last key is added. */
+int32_t orin_prepare_spline(orin_track *track);
+/* Inner control quaternions of every key of a rotation track whose keys
+ * already hold their absolute `quat` and spin sums (the reader fills
+ * them). Nothing to do for one key. */
+int32_t orin_prepare_rotation(orin_track *track);
+/* Stores `track` (type ORIN_TRACK_*) in its slot of the keyframer node
+ * numbered `node_number` (the first such node in list order) of the active
+ * scene. 9 without an active scene or keyframer list, 256 when no node has
+ * the number, otherwise 0, also when the node type takes no track of that
+ * type. A stored track belongs to the node; a track it replaces is freed.
+ * *placed (may be NULL) tells whether it was stored: when not, the caller
+ * still owns it. */
+int32_t orin_assign_track(int32_t track_type, int32_t node_number, orin_track *track);
+int32_t orin_place_track(int32_t track_type, int32_t node_number, orin_track *track,
+                         int *placed);
+/* Frees a track and its keys (NULL: nothing). */
+void orin_free_track(orin_track *track);
+
+/* Position, scale, camera and light targets: three components. */
+int32_t orin_eval_vector(orin_track *track, float frame, orin_vector *out);
+/* Colour: like a vector but never wraps (holds the last colour). */
+int32_t orin_eval_color(orin_track *track, float frame, orin_color *out);
+/* FOV and roll: the first value slot. */
+int32_t orin_eval_scalar(orin_track *track, float frame, float *out);
+/* Hide: *hidden 1 or 0 (0 before the first key, and 0 with code 10). */
+int32_t orin_eval_hide(orin_track *track, float frame, int32_t *hidden);
+/* Morph (never wraps): the two target ids and the eased blend factor
+ * (0 = from, 1 = to). */
+int32_t orin_eval_morph(orin_track *track, float frame, int32_t *from, int32_t *to, float *alpha);
+/* Rotation: the absolute rotation, a Kochanek-Bartels quaternion spline
+ * (squad) through the keys, with whole turns between keys kept. */
+int32_t orin_eval_rotation(orin_track *track, float frame, orin_quat *out);
+
+/* ---- keyframer update -------------------------------------------------------------------- */
+
+/* Brings the active scene to its `frame`: evaluates every track into the
+ * records, builds each object's matrix, applies the hierarchy
+ * (ORIN_HIERARCHY), computes every keyframed camera's matrix and projection
+ * scales, and (ORIN_TRANSFORM) transforms mesh vertices, normals
+ * (ORIN_NORMALS) and light positions into world and camera space through
+ * the active camera (world space again when none is active). Morphing
+ * objects (ORIN_MORPH) blend their targets' vertices when both targets are
+ * meshes with at least as many vertices. 0, or 9 without an active scene
+ * or with an empty world or keyframer list. Call it after orin_set_scene,
+ * orin_set_camera and orin_set_frame; it allocates nothing. */
+int32_t orin_update(void);
+/* Object-space unit normals of every face and vertex of every mesh of the
+ * active scene (vertex normals: the plain average of the normals of the
+ * faces that use the vertex). orin_load_world runs it with ORIN_NORMALS.
+ * Cost: one pass over faces and vertices. */
+void orin_compute_normals(void);
+
 /* The record's name and id through a world node (NULL / -1 for an unknown
  * type). */
 const char *orin_record_name(const orin_world_node *node);

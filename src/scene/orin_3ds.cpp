@@ -1,8 +1,9 @@
 /* orin_3ds.cpp: the 3DS reader. One table-driven recursive chunk walker runs
  * two passes over the same file: the world pass (meshes, materials,
  * cameras, lights) and the motion pass (keyframer nodes, hierarchy, pivots,
- * segment). Chunks missing from a pass's table are skipped by their length,
- * so files from other tools (other chunk orders, extra chunks) load.
+ * segment, tracks; the track readers live in orin_track.cpp). Chunks
+ * missing from a pass's table are skipped by their length, so files from
+ * other tools (other chunk orders, extra chunks) load.
  *
  * Hostile files: every chunk must be at least a header long and lie inside
  * its parent; every read stays inside its chunk; nesting is capped at
@@ -758,18 +759,24 @@ static int32_t h_pivot(orin_reader *r) {
     return ORIN_OK;
 }
 
-/* Track chunks (0xB020..0xB029) have rows so that they count as the last
- * chunk read; until the track readers exist their rows have no handler and
- * the walker skips them by length. */
+static int32_t h_track_position(orin_reader *r) { return orin_read_track(r, ORIN_TRACK_POSITION); }
+static int32_t h_track_rotation(orin_reader *r) { return orin_read_track(r, ORIN_TRACK_ROTATION); }
+static int32_t h_track_scale(orin_reader *r) { return orin_read_track(r, ORIN_TRACK_SCALE); }
+static int32_t h_track_fov(orin_reader *r) { return orin_read_track(r, ORIN_TRACK_FOV); }
+static int32_t h_track_roll(orin_reader *r) { return orin_read_track(r, ORIN_TRACK_ROLL); }
+static int32_t h_track_color(orin_reader *r) { return orin_read_track(r, ORIN_TRACK_COLOR); }
+static int32_t h_track_morph(orin_reader *r) { return orin_read_track(r, ORIN_TRACK_MORPH); }
+static int32_t h_track_hide(orin_reader *r) { return orin_read_track(r, ORIN_TRACK_HIDE); }
+
 static const orin_chunk_row motion_table[] = {
-    {0x4D4D, 1, NULL},          {0xB000, 1, NULL},           {0xB001, 1, NULL},
-    {0xB002, 1, NULL},          {0xB003, 1, NULL},           {0xB004, 1, NULL},
-    {0xB005, 1, NULL},          {0xB006, 1, NULL},           {0xB007, 1, NULL},
-    {0xB008, 0, h_segment},     {0xB030, 0, h_node_number},  {0xB010, 0, h_node_header},
-    {0xB011, 0, h_instance_name}, {0xB013, 0, h_pivot},      {0xB020, 0, NULL},
-    {0xB021, 0, NULL},          {0xB022, 0, NULL},           {0xB023, 0, NULL},
-    {0xB024, 0, NULL},          {0xB025, 0, NULL},           {0xB026, 0, NULL},
-    {0xB029, 0, NULL},
+    {0x4D4D, 1, NULL},               {0xB000, 1, NULL},             {0xB001, 1, NULL},
+    {0xB002, 1, NULL},               {0xB003, 1, NULL},             {0xB004, 1, NULL},
+    {0xB005, 1, NULL},               {0xB006, 1, NULL},             {0xB007, 1, NULL},
+    {0xB008, 0, h_segment},          {0xB030, 0, h_node_number},    {0xB010, 0, h_node_header},
+    {0xB011, 0, h_instance_name},    {0xB013, 0, h_pivot},          {0xB020, 0, h_track_position},
+    {0xB021, 0, h_track_rotation},   {0xB022, 0, h_track_scale},    {0xB023, 0, h_track_fov},
+    {0xB024, 0, h_track_roll},       {0xB025, 0, h_track_color},    {0xB026, 0, h_track_morph},
+    {0xB029, 0, h_track_hide},
 };
 
 int32_t orin_motion_pass(FILE *file) {

@@ -93,6 +93,29 @@ orin_world_node *orin_find_record(const char *name, int32_t type_mask);
 /* Frees one world record with everything it owns. */
 void orin_free_record(int32_t type, void *record);
 
+/* Track chunk reader (0xB020..0xB029): reads the whole track of type
+ * ORIN_TRACK_*, prepares it and attaches it to the keyframer node numbered
+ * next_id. A track no node takes is freed. 0, 1, 3 or 256. */
+int32_t orin_read_track(orin_reader *r, int32_t type);
+
+/* Key search shared by the evaluations: the key K0 at or before `frame`
+ * whose successor (if any) is at or after it; a frame equal to a key's
+ * frame stops on the key before. Moves the track's cursor there. The
+ * track must have keys. */
+orin_key *orin_track_search(orin_track *track, float frame);
+/* Eased segment parameter of `frame` between k0 and k1 (k0's ease_from,
+ * k1's ease_to). */
+double orin_track_param(const orin_key *k0, const orin_key *k1, float frame);
+/* The frame a repeating or looping track is read at (fmod by last_frame;
+ * no number when last_frame is 0, which every comparison then fails). */
+float orin_track_wrap(const orin_track *track, float frame);
+
+/* Fills a freshly read rotation key: its absolute quat (the key's relative
+ * rotation applied after `prev`'s), its whole-number spin sum and its axis
+ * in library space. `prev` is the track's previous key or NULL. */
+void orin_rotation_key(orin_key *key, const orin_key *prev, float angle, float ax, float ay,
+                       float az);
+
 #ifdef __cplusplus
 }
 #endif

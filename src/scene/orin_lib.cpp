@@ -121,8 +121,7 @@ int32_t orin_load_world(const char *path, orin_scene *scene) {
         orin_free_world(scene);
         return rc;
     }
-    /* Vertex and face normals are computed here (ORIN_NORMALS) once the
-     * normal computation exists. */
+    if (orin_lib.flags & ORIN_NORMALS) orin_compute_normals();
     orin_lib.scene = remembered;
     return ORIN_OK;
 }
@@ -142,8 +141,9 @@ int32_t orin_load_motion(const char *path, orin_scene *scene) {
         return rc;
     }
     /* Bring the scene to frame 0 (results ignored: 0 may lie outside the
-     * segment). The keyframer update follows here once it exists. */
+     * segment, and then the update runs at the frame the scene had). */
     (void)orin_set_frame(0.0f);
+    (void)orin_update();
     orin_lib.scene = remembered;
     return ORIN_OK;
 }
@@ -221,53 +221,42 @@ int32_t orin_free_world(orin_scene *scene) {
     return ORIN_OK;
 }
 
-static void free_track(orin_track *t) {
-    if (!t) return;
-    orin_key *k = t->keys;
-    while (k) {
-        orin_key *next = k->next;
-        free(k);
-        k = next;
-    }
-    free(t);
-}
-
 /* Frees a track set with its tracks; which slots exist follows the node type. */
 static void free_tracks(int32_t node_type, void *tracks) {
     if (!tracks) return;
     switch (node_type) {
     case ORIN_KF_CAMERA: {
         orin_camera_tracks *t = (orin_camera_tracks *)tracks;
-        free_track(t->position);
-        free_track(t->fov);
-        free_track(t->roll);
+        orin_free_track(t->position);
+        orin_free_track(t->fov);
+        orin_free_track(t->roll);
         break;
     }
     case ORIN_KF_CAMERA_TARGET:
-    case ORIN_KF_LIGHT_TARGET: free_track(((orin_target_tracks *)tracks)->position); break;
+    case ORIN_KF_LIGHT_TARGET: orin_free_track(((orin_target_tracks *)tracks)->position); break;
     case ORIN_KF_LIGHT: {
         orin_light_tracks *t = (orin_light_tracks *)tracks;
-        free_track(t->position);
-        free_track(t->color);
+        orin_free_track(t->position);
+        orin_free_track(t->color);
         break;
     }
     case ORIN_KF_SPOTLIGHT: {
         orin_spot_tracks *t = (orin_spot_tracks *)tracks;
-        free_track(t->position);
-        free_track(t->color);
-        free_track(t->roll);
+        orin_free_track(t->position);
+        orin_free_track(t->color);
+        orin_free_track(t->roll);
         break;
     }
     case ORIN_KF_OBJECT: {
         orin_object_tracks *t = (orin_object_tracks *)tracks;
-        free_track(t->position);
-        free_track(t->scale);
-        free_track(t->rotation);
-        free_track(t->morph);
-        free_track(t->hide);
+        orin_free_track(t->position);
+        orin_free_track(t->scale);
+        orin_free_track(t->rotation);
+        orin_free_track(t->morph);
+        orin_free_track(t->hide);
         break;
     }
-    case ORIN_KF_AMBIENT: free_track(((orin_ambient_tracks *)tracks)->color); break;
+    case ORIN_KF_AMBIENT: orin_free_track(((orin_ambient_tracks *)tracks)->color); break;
     default: break;
     }
     free(tracks);

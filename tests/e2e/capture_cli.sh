@@ -28,5 +28,12 @@ lines=$(wc -l <"$work/h1")
 [[ $lines -eq 91 ]] && ok "one hash per frame ($lines)" || fail "$lines hash lines for 0..3 s at 30 fps"
 cmp -s "$work/h1" "$work/h2" && ok "hashes are deterministic" || fail "hashes differ between runs"
 
+# --video needs ffmpeg; without it, a clear message and status 1.
+if ! command -v ffmpeg >/dev/null 2>&1; then
+    "$cap" --data "$data" --video "$work/v.mp4" --to 1 >/dev/null 2>"$work/verr"; rc=$?
+    [[ $rc -eq 1 ]] && grep -q "needs the ffmpeg program" "$work/verr" && ok "--video without ffmpeg: clear message" ||
+        fail "--video without ffmpeg: status $rc"
+fi
+
 echo "e2e capture: $passed passed, $failed failed"
 [[ $failed -eq 0 ]]

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -63,13 +64,15 @@ TEST(Inspector, ReportsASceneInTextAndJson) {
     EXPECT_TRUE(has(text.out, "\"Camera01\"")) << text.out;
     EXPECT_TRUE(has(text.out, "keyframer nodes (9)")) << text.out;
 
+    // Loading the motion updates the scene at frame 0: the camera's FOV
+    // track (60) replaces the 35 mm lens's 63 degrees.
     ToolRun json = run(path + " --json");
     EXPECT_EQ(json.status, 0);
     const char* members[] = {"\"file\": ", "\"result\": {\"world\": 0, \"motion\": 0}",
                              "\"frames\": {\"start\": 0, \"end\": 200}",
                              "{\"name\": \"Pivot\", \"id\": 1025, \"vertices\": 0", "\"pivot\": [1, 3, 2]",
                              "\"texture\": \"TEX1.JPG\"", "\"bump\": \"BUMP.JPG\"",
-                             "\"pos\": [10, 30, 20]", "\"fov\": 63", "\"inner_range\": 10",
+                             "\"pos\": [10, 30, 20]", "\"fov\": 60", "\"inner_range\": 10",
                              "\"parent\": 4", "\"nodes\": [", "\"warnings\": ["};
     for (const char* m : members) EXPECT_TRUE(has(json.out, m)) << m << "\n" << json.out;
     // The maps are not beside the file: one warning for the texture, one for
@@ -97,4 +100,82 @@ TEST(Inspector, FailedLoadsExitWithOne) {
     EXPECT_TRUE(has(r.out, "\"result\": {\"world\": 4, \"motion\": null}")) << r.out;
     EXPECT_EQ(run("/nonexistent/x.3ds").status, 1);
     EXPECT_EQ(run("").status, 2);
+}
+
+// --at FRAME: the scene after the renderer's per-frame calls. Base moves
+// (0 -> 20 over frames 0..40), turns a quarter turn about library y and
+// grows (1 -> 2); its child Lamp sits 3 above it (library y); Arm is hidden
+// from frame 30. At frame 30 (t = 0.75): Base at (15, 0, 0), scale 1.75,
+// rotation 3/8 of a half-turn; the lamp at Base's matrix applied to
+// (0, 3, 0) = (15, 5.25, 0); its colour three quarters of the way from
+// (1, 0.5, 0.25) to (0, 0, 1).
+TEST(Inspector, EvaluatesAFrame) {
+    if (toolPath().empty()) GTEST_SKIP() << "marrow-scene not built";
+    w::Scene3ds s;
+    w::Mesh m;
+    m.vertices = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+    m.faces = {{0, 1, 2}};
+    s.objects.push_back({"Base", m});
+    s.objects.push_back({"Arm", m});
+    w::Camera cam;
+    cam.pos = {0, -50, 10};
+    s.objects.push_back({"Camera01", cam});
+    s.objects.push_back({"Lamp", w::Light{}});
+    w::Keyframer k;
+    k.end = 100;
+    w::Node base = w::objectNode("Base", 0);
+    base.tracks = {{w::TrackKind::Position, w::TrackMode::Once, {w::vecKey(0, {0, 0, 0}), w::vecKey(40, {20, 0, 0})}},
+                   {w::TrackKind::Rotation, w::TrackMode::Once,
+                    {w::rotKey(0, 0, {0, 0, 1}), w::rotKey(40, float(M_PI / 2), {0, 0, 1})}},
+                   {w::TrackKind::Scale, w::TrackMode::Once, {w::vecKey(0, {1, 1, 1}), w::vecKey(40, {2, 2, 2})}}};
+    w::Node arm = w::objectNode("Arm", 1, 0);
+    w::Key hide;
+    hide.frame = 30;
+    arm.tracks = {{w::TrackKind::Hide, w::TrackMode::Once, {hide}}};
+    w::Node cn;
+    cn.kind = w::NodeKind::Camera;
+    cn.id = 2;
+    cn.name = "Camera01";
+    cn.tracks = {{w::TrackKind::Position, w::TrackMode::Once, {w::vecKey(0, {0, -50, 10}), w::vecKey(100, {50, -50, 10})}}};
+    w::Node ln;
+    ln.kind = w::NodeKind::Light;
+    ln.id = 3;
+    ln.name = "Lamp";
+    ln.parent = 0;
+    ln.tracks = {{w::TrackKind::Position, w::TrackMode::Once, {w::vecKey(0, {0, 0, 3})}},
+                 {w::TrackKind::Color, w::TrackMode::Once, {w::vecKey(0, {1, 0.5f, 0.25f}), w::vecKey(40, {0, 0, 1})}}};
+    k.nodes = {base, arm, cn, ln};
+    s.keyframer = k;
+    std::string path = tempFile(w::build3ds(s), "at.3ds");
+
+    ToolRun r = run(path + " --json --at 30");
+    EXPECT_EQ(r.status, 0);
+    // Rotation by 3/8 of pi about y: (cos 3pi/16, 0, sin 3pi/16, 0) =
+    // (0.8314696.., 0, 0.5555702.., 0), to six digits (the slerp rounds).
+    const std::string rotate = "\"rotate\": [0.831469";
+    const std::string members[] = {
+        "\"evaluated\": {\n    \"frame\": 30,",
+        "{\"name\": \"Base\", \"translate\": [15, 0, 0]",
+        "\"scale\": [1.75, 1.75, 1.75]",
+        "\"hidden\": true}",  // Arm
+        "{\"name\": \"Camera01\", \"pos\": [15, 10, -50], \"target\": [0, 0, 1]",  // file (0, 1, 0)
+        "{\"name\": \"Lamp\", \"pos\": [15, 5.25, 0]",
+        "\"color\": [0.25, 0.125, 0.8125]",
+        // Track details: the rotation key's spin sum, axis and quaternion.
+        "\"key_list\": [{\"frame\": 0, \"value\": {\"spin\": 0, \"axis\": [0, 1, 0], \"quat\": [1, 0, 0, 0]}",
+        rotate,
+        ", 0, 0.555570",
+    };
+    for (const std::string& m : members) EXPECT_TRUE(has(r.out, m)) << m << "\n" << r.out;
+    // The text report has the same section.
+    ToolRun text = run(path + " --at 30");
+    EXPECT_TRUE(has(text.out, "evaluated at frame 30")) << text.out;
+    EXPECT_TRUE(has(text.out, "frame 40: (20, 0, 0)")) << text.out;
+    // Without --at there is no evaluated member; a frame outside the
+    // segment is refused with 1; a frame that is no number is a usage error.
+    EXPECT_FALSE(has(run(path + " --json").out, "\"evaluated\""));
+    EXPECT_EQ(run(path + " --at 100").status, 1);
+    EXPECT_EQ(run(path + " --at 1x").status, 2);
+    EXPECT_EQ(run(path + " --at").status, 2);
+    std::remove(path.c_str());
 }

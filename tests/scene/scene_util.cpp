@@ -222,4 +222,23 @@ std::vector<uint8_t> wrapFile(const std::vector<uint8_t>& editor,
     return c.data();
 }
 
+std::vector<uint8_t> trackScene(const std::vector<w::Track>& tracks, uint32_t end) {
+    w::Scene3ds s;
+    w::Mesh m;
+    m.vertices = {{0, 0, 0}};
+    s.objects.push_back({"A", m});
+    w::Keyframer k;
+    k.end = end;
+    w::Node n = w::objectNode("A", 0);
+    n.tracks = tracks;
+    k.nodes.push_back(n);
+    s.keyframer = k;
+    return w::build3ds(s);
+}
+
+orin_object_tracks* firstObjectTracks(const Loaded& l) {
+    if (!l.scene || !l.scene->nodes || l.scene->nodes->type != ORIN_KF_OBJECT) return nullptr;
+    return static_cast<orin_object_tracks*>(l.scene->nodes->tracks);
+}
+
 }  // namespace scenetest

@@ -55,4 +55,10 @@ w::Scene3ds sampleScene();
 std::vector<uint8_t> wrapFile(const std::vector<uint8_t>& editor,
                               const std::vector<uint8_t>& keyframer = {}, uint8_t version = 3);
 
+// A mesh "A" (one vertex at the origin) driven by object node 0 with the
+// given tracks; keyframer segment 0..end.
+std::vector<uint8_t> trackScene(const std::vector<w::Track>& tracks, uint32_t end = 100);
+// The track set of the first keyframer node of a loaded trackScene.
+orin_object_tracks* firstObjectTracks(const Loaded& l);
+
 }  // namespace scenetest
