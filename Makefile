@@ -42,14 +42,15 @@ capture: build
 	@echo "wrote $(BUILD)/capture/sheet.png"
 
 # libFuzzer targets (clang, AddressSanitizer + UndefinedBehaviorSanitizer) in
-# their own tree: the 3DS world pass, world and motion, the JPEG decoding
-# core and the MP3 open/decode path, each run for FUZZ_SECONDS. Corpora grow
-# in $(FUZZ_BUILD)/corpus; a finding is left in $(FUZZ_BUILD)/artifacts.
+# their own tree: the 3DS world pass, world and motion, the keyframer update
+# of a loaded scene, the JPEG decoding core and the MP3 open/decode path,
+# each run for FUZZ_SECONDS. Corpora grow in $(FUZZ_BUILD)/corpus; a finding
+# is left in $(FUZZ_BUILD)/artifacts.
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 fuzz: deps
 	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DMARROW_FUZZ=ON -DMARROW_SANITIZE=ON >/dev/null
-	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_world fuzz_motion fuzz_jpeg fuzz_mp3 fuzz-seeds marrow-assets
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_world fuzz_motion fuzz_update fuzz_jpeg fuzz_mp3 fuzz-seeds marrow-assets
 	scripts/run-fuzz $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 # Every test under AddressSanitizer + UndefinedBehaviorSanitizer (with
