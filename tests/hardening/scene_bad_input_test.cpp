@@ -494,3 +494,149 @@ TEST(SceneBadInput, MarrowSceneNamesTheFileTheCodeAndWhereTheReaderStopped) {
     EXPECT_NE(r.out.find("(detached)"), std::string::npos) << r.out;
     for (const std::string& p : {world, motion, version, self}) std::remove(p.c_str());
 }
+
+// ---- tracks --------------------------------------------------------------------------
+
+namespace {
+
+// Track chunk header: flags (mode in bits 0..1), 8 unused bytes, key count
+// and its high half.
+void trackHeader(w::ChunkWriter& c, uint16_t id, uint16_t flags, uint16_t count) {
+    c.begin(id);
+    c.u16(flags);
+    for (int i = 0; i < 8; ++i) c.u8(0);
+    c.u16(count);
+    c.u16(0);
+}
+
+void positionKey(w::ChunkWriter& c, uint16_t frame, float x, uint16_t splineFlags = 0) {
+    c.u16(frame);
+    c.u16(0);
+    c.u16(splineFlags);
+    for (int bit = 0; bit < 16; ++bit)
+        if (splineFlags & (1u << bit)) c.f32(0.125f * float(bit + 1));
+    c.f32(x), c.f32(2 * x), c.f32(3 * x);
+}
+
+// One mesh "A" driven by one object node whose tracks `tracks` writes; the
+// segment is frames 0..100. *trackAt receives the file offset where the
+// tracks begin.
+std::vector<uint8_t> trackFile(const Body& tracks, long* trackAt = nullptr) {
+    return file([](w::ChunkWriter& c) { triangleMesh(c, "A"); },
+                [&](w::ChunkWriter& c) {
+                    c.begin(0xB008);
+                    c.u32(0), c.u32(100);
+                    c.end();
+                    c.begin(0xB002);
+                    c.begin(0xB030);
+                    c.u16(0);
+                    c.end();
+                    c.begin(0xB010);
+                    c.str("A");
+                    c.u16(0), c.u16(0), c.s16(-1);
+                    c.end();
+                    if (trackAt) *trackAt = static_cast<long>(c.size());
+                    tracks(c);
+                    c.end();
+                });
+}
+
+// Updates the loaded scene at every frame of its range; true when every
+// update succeeded and left the mesh's world-space vertices finite.
+bool updatesStayFinite(SceneLoad& l) {
+    auto* a = l.record<orin_object>("A");
+    if (!a) return false;
+    for (float f = 0; f < 100; f += 0.5f) {
+        if (orin_set_frame(f) != ORIN_OK || orin_update() != ORIN_OK) return false;
+        for (int i = 0; i < a->num_vertices; ++i) {
+            const orin_vector& p = a->vertices[i].world;
+            if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+TEST(SceneBadInput, AKeyCountOf0xFFFFInATinyTrackIsRefusedAtTheTrack) {
+    long at = -1;
+    SceneLoad l(trackFile(
+        [](w::ChunkWriter& c) {
+            trackHeader(c, 0xB020, 0, 0xFFFF);
+            positionKey(c, 0, 1);
+            c.end();
+        },
+        &at));
+    EXPECT_EQ(l.world, ORIN_OK);
+    EXPECT_EQ(l.motion, ORIN_ERR_READ);
+    EXPECT_EQ(l.scene->nodes, nullptr);
+    ASSERT_EQ(l.stopResult, ORIN_OK);
+    EXPECT_EQ(l.stopId, 0xB020);
+    EXPECT_EQ(l.stopOffset, at);
+}
+
+TEST(SceneBadInput, EverySplineFlagSetReadsSixteenRealsPerKey) {
+    SceneLoad l(trackFile([](w::ChunkWriter& c) {
+        trackHeader(c, 0xB020, 0, 2);
+        positionKey(c, 0, 1, 0xFFFF);
+        positionKey(c, 50, 4, 0xFFFF);
+        c.end();
+    }));
+    ASSERT_EQ(l.motion, ORIN_OK);
+    const orin_kf_node* n = l.scene->nodes;
+    ASSERT_NE(n, nullptr);
+    const orin_track* t = static_cast<const orin_object_tracks*>(n->tracks)->position;
+    ASSERT_NE(t, nullptr);
+    ASSERT_EQ(t->num_keys, 2);
+    // Bits 0..4 are tension, continuity, bias, ease to, ease from; the key
+    // data after all sixteen reals is the key's own.
+    const orin_key* k = t->keys->next;
+    EXPECT_EQ(k->frame, 50.0f);
+    EXPECT_EQ(k->tension, 0.125f);
+    EXPECT_EQ(k->continuity, 0.25f);
+    EXPECT_EQ(k->bias, 0.375f);
+    EXPECT_EQ(k->ease_to, 0.5f);
+    EXPECT_EQ(k->ease_from, 0.625f);
+    EXPECT_EQ(k->value.f[0], 4.0f);
+    EXPECT_EQ(k->value.f[1], 12.0f);  // file z
+    EXPECT_EQ(k->value.f[2], 8.0f);   // file y
+    EXPECT_TRUE(updatesStayFinite(l));
+}
+
+TEST(SceneBadInput, KeysOnOneFrameOrOutOfOrderWithLoopModeStillUpdate) {
+    for (const std::vector<uint16_t>& frames :
+         {std::vector<uint16_t>{5, 5, 5}, std::vector<uint16_t>{9, 3, 6}, std::vector<uint16_t>{0, 0}}) {
+        SceneLoad l(trackFile([&](w::ChunkWriter& c) {
+            trackHeader(c, 0xB020, 3, static_cast<uint16_t>(frames.size()));  // loop
+            for (size_t i = 0; i < frames.size(); ++i) positionKey(c, frames[i], float(i + 1));
+            c.end();
+            trackHeader(c, 0xB021, 3, static_cast<uint16_t>(frames.size()));
+            for (uint16_t f : frames) {
+                c.u16(f), c.u16(0), c.u16(0);
+                c.f32(0.5f), c.f32(0), c.f32(0), c.f32(1);
+            }
+            c.end();
+            trackHeader(c, 0xB022, 2, static_cast<uint16_t>(frames.size()));  // repeat
+            for (uint16_t f : frames) positionKey(c, f, 1);
+            c.end();
+        }));
+        ASSERT_EQ(l.motion, ORIN_OK) << frames[0];
+        EXPECT_TRUE(updatesStayFinite(l)) << frames[0] << " " << frames[1];
+    }
+}
+
+TEST(SceneBadInput, AZeroRotationAxisAndZeroScaleUpdate) {
+    SceneLoad l(trackFile([](w::ChunkWriter& c) {
+        trackHeader(c, 0xB021, 0, 2);
+        c.u16(0), c.u16(0), c.u16(0);
+        c.f32(1), c.f32(0), c.f32(0), c.f32(0);  // angle 1 about (0, 0, 0)
+        c.u16(40), c.u16(0), c.u16(0);
+        c.f32(2), c.f32(0), c.f32(0), c.f32(0);
+        c.end();
+        trackHeader(c, 0xB022, 0, 1);
+        positionKey(c, 0, 0);  // scale (0, 0, 0)
+        c.end();
+    }));
+    ASSERT_EQ(l.motion, ORIN_OK);
+    EXPECT_TRUE(updatesStayFinite(l));
+}
