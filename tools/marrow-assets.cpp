@@ -4,8 +4,9 @@
 //
 // images: OUTDIR/pixmaps/*.jpg and OUTDIR/scenes/envmap2.jpg, painted by the
 //         art toolkit (tools/lib/art_*).
-// scenes: OUTDIR/scenes/*.3ds with their textures (not made by this version;
-//         asking for them alone is an error, the full set skips them).
+// scenes: OUTDIR/scenes/*.3ds with their 256x256 textures (built from code
+//         by tools/lib/scene_*); alone, also scenes/envmap2.jpg, the
+//         reflection map they name, so the folder is complete.
 // music:  OUTDIR/music/demo.mp3, 44.1 kHz stereo at 192 kbit/s.
 // Everything is deterministic: the same bytes on every run. Exit status 0 on
 // success, 1 when a file cannot be made, 2 for a bad command line.
@@ -18,8 +19,10 @@
 #include <vector>
 
 #include "art_images.h"
+#include "art_jpeg.h"
 #include "common/numeric.h"
 #include "mp3_writer.h"
+#include "scene_set.h"
 
 #include "synth.h"
 
@@ -46,6 +49,17 @@ bool writeMusic(const std::string& outDir, double seconds, std::string& error) {
     }
     using namespace marrow;
     return writeMp3(outDir + "/music/demo.mp3", synthesiseSoundtrack(seconds), kMusicRate, kMusicKbps, error);
+}
+
+// The reflection map the scenes name, painted as the image set paints it.
+bool writeEnvmap(const std::string& outDir, std::string& error) {
+    using namespace marrow::art;
+    ArtStudio studio;
+    if (!studio.open(error)) return false;
+    JpegOptions options;
+    options.quality = kArtJpegQuality;
+    options.fullChroma = true;
+    return writeJpeg(outDir + "/scenes/envmap2.jpg", studio.paint("envmap2"), options, error);
 }
 
 }  // namespace
@@ -84,9 +98,13 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    if (only == "scenes") {
-        std::fprintf(stderr, "marrow-assets: --only scenes: the scenes are not made by this version yet\n");
-        return 1;
+    if (only.empty() || only == "scenes") {
+        bool ok = marrow::scenes::writeScenes(outDir, error);
+        if (ok && only == "scenes") ok = writeEnvmap(outDir, error);
+        if (!ok) {
+            std::fprintf(stderr, "marrow-assets: %s\n", error.c_str());
+            return 1;
+        }
     }
     if (only.empty() || only == "music") {
         if (!writeMusic(outDir, musicSeconds, error)) {

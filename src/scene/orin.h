@@ -1,7 +1,10 @@
 /* orin.h: the scene library. Reads 3DS scene files into plain records
  * (a world list of meshes, materials, cameras, lights, and a keyframer list
  * of animated nodes with their tracks) over library-wide state: one active
- * scene, one active camera, option flags and the reader state.
+ * scene, one active camera, option flags and the reader state; evaluates
+ * the tracks at any frame (Kochanek-Bartels splines, quaternion squad,
+ * stepwise hide and morph) and transforms the meshes into world and camera
+ * space (orin_update). It never projects or draws.
  *
  * C-style on purpose: plain structs, functions with the orin_ prefix,
  * integer result codes (ORIN_OK = 0). Nothing throws. Every record is
@@ -339,8 +342,8 @@ int32_t orin_prepare_spline(orin_track *track);
  * them). Nothing to do for one key. */
 int32_t orin_prepare_rotation(orin_track *track);
 /* Stores `track` (type ORIN_TRACK_*) in its slot of the keyframer node
- * numbered `node_number` (the first such node in list order) of the active
- * scene. 9 without an active scene or keyframer list, 256 when no node has
+ * numbered `node_number` (the last such node in list order: the one whose
+ * header was read last) of the active scene. 9 without an active scene or keyframer list, 256 when no node has
  * the number, otherwise 0, also when the node type takes no track of that
  * type. A stored track belongs to the node; a track it replaces is freed.
  * *placed (may be NULL) tells whether it was stored: when not, the caller

@@ -17,9 +17,7 @@
  */
 #include <math.h>
 #include <stdlib.h>
-#include <string.h>
 
-#include "common/numeric.h"
 #include "scene/orin_internal.h"
 
 /* ---- keys and tracks --------------------------------------------------------------------- */
@@ -110,8 +108,11 @@ int32_t orin_place_track(int32_t track_type, int32_t node_number, orin_track *tr
     if (placed) *placed = 0;
     orin_scene *s = orin_lib.scene;
     if (!s || !s->nodes) return ORIN_ERR_NOT_LOADED;
-    orin_kf_node *node = s->nodes;
-    while (node && node->id != node_number) node = node->next;
+    /* The last node with the number: tracks follow their node's header, so
+     * where numbers repeat (a second motion load appends its nodes) the
+     * latest is the one being read. */
+    orin_kf_node *node = s->nodes_last;
+    while (node && node->id != node_number) node = node->prev;
     if (!node) return ORIN_ERR_LOOKUP;
     orin_track **slot = track_slot(node, track_type);
     if (!slot || !track) return ORIN_OK;

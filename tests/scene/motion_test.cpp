@@ -1,6 +1,8 @@
 // Motion pass: keyframer nodes, numbering, hierarchy, dummies, pivots.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "scene_util.h"
 
 using namespace scenetest;
@@ -190,12 +192,19 @@ TEST(Motion, NodeLookupIsByKind) {
 
 TEST(Motion, SecondLoadAppends) {
     w::Keyframer k;
-    k.nodes = {w::objectNode("A", 0)};
+    w::Node a = w::objectNode("A", 0);
+    a.tracks.push_back({w::TrackKind::Position, w::TrackMode::Once, {w::vecKey(0, {1, 2, 3})}});
+    k.nodes = {a};
     std::string path = tempFile(meshesWith(k));
     Loaded l(path);
     ASSERT_EQ(l.motion, ORIN_OK);
     EXPECT_EQ(orin_load_motion(path.c_str(), l.scene), ORIN_OK);
-    EXPECT_EQ(l.kfNodes().size(), 2u);
+    auto nodes = l.kfNodes();
+    ASSERT_EQ(nodes.size(), 2u);
+    // Each load's track went to the node it read, not to the first node
+    // with the same number.
+    for (orin_kf_node* n : nodes) EXPECT_NE(static_cast<orin_object_tracks*>(n->tracks)->position, nullptr);
+    std::remove(path.c_str());
 }
 
 TEST(Motion, NoKeyframerDataLoadsEmpty) {
