@@ -640,3 +640,18 @@ TEST(SceneBadInput, AZeroRotationAxisAndZeroScaleUpdate) {
     ASSERT_EQ(l.motion, ORIN_OK);
     EXPECT_TRUE(updatesStayFinite(l));
 }
+
+// A node that is its own parent (and child) must not send the update round
+// in circles: the update ends and the mesh stays finite.
+TEST(SceneBadInput, TheUpdateEndsOnASelfParentedNode) {
+    SceneLoad l(file([](w::ChunkWriter& c) { triangleMesh(c, "A"); },
+                     [](w::ChunkWriter& c) {
+                         c.begin(0xB008);
+                         c.u32(0), c.u32(100);
+                         c.end();
+                         objectNode(c, "A", 4, 4);
+                     }));
+    ASSERT_EQ(l.motion, ORIN_OK);
+    ASSERT_EQ(l.scene->nodes->parent, l.scene->nodes);
+    EXPECT_TRUE(updatesStayFinite(l));
+}
