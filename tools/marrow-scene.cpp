@@ -32,6 +32,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "app/demo_init.h"
+#include "render/scene3d.h"
 #include "scene/orin.h"
 
 namespace {
@@ -392,9 +394,42 @@ std::vector<std::string> gatherWarnings(const orin_scene* s, const std::string& 
                             textStr(map.file) + " not found in " + dir);
         }
     }
-    // The renderer's checks (work-array capacity the scene needs, light
-    // ranges) are added here once the renderer exists.
+    // A light without a usable range (outer not above inner; files without
+    // range chunks have both 0) is drawn with no distance fall-off.
+    for (const orin_light* l : recordsOf<orin_light>(s, ORIN_LIGHT))
+        if (!(l->outer_range > l->inner_range))
+            w.push_back("light " + textStr(l->name) + ": outer range " + jsonNum(l->outer_range) +
+                        " is not above inner range " + jsonNum(l->inner_range) + ": no distance fall-off");
     return w;
+}
+
+// The work-array capacity the scene needs over its whole animation, as the
+// renderer measures it (0 when the scene cannot be rendered: no Camera01,
+// no keyframes). Runs on a copy loaded the presentation's way; the
+// inspector's own scene is made active again afterwards.
+float measureCapacity(orin_scene* own, const std::string& path) {
+    orin_world_node* cam = nullptr;
+    orin_find_object("Camera01", &cam);
+    float start = 0, end = 0;
+    if (!cam || cam->type != ORIN_CAMERA || orin_get_frames(&start, &end) != ORIN_OK) return 0;
+    float needed = 0;
+    {
+        marrow::Scene3D s;
+        s.capacityFactor = 64;  // room enough that nothing is left out while measuring
+        s.load(path.c_str());
+        s.setDirectory(directoryOf(path).c_str());
+        s.classifyMaterials();
+        s.bindMaterials();
+        needed = s.measureCapacity();
+    }
+    orin_init(ORIN_HIERARCHY | ORIN_NORMALS | ORIN_MORPH | ORIN_TRANSFORM);
+    orin_set_scene(own);
+    return needed;
+}
+
+std::string fileStem(const std::string& path) {
+    std::string name = path.substr(path.find_last_of("/\\") + 1);
+    return name.substr(0, name.rfind('.'));
 }
 
 // ---- the evaluated scene (--at) ---------------------------------------------------------------
@@ -462,12 +497,24 @@ void printEvaluatedText(const orin_scene* s, const Evaluated& ev) {
 
 // ---- printing ----------------------------------------------------------------------------------
 
+// The work-array capacity: what the scene needs over its animation, and
+// what the presentation gives it (0 for a file it does not load).
+struct Capacity {
+    float needed = 0;
+    int32_t factor = 0;
+};
+
 void printText(const std::string& path, const orin_scene* s, int32_t world, int32_t motion,
-               const std::vector<std::string>& warnings, const Evaluated* ev) {
+               const std::vector<std::string>& warnings, const Evaluated* ev, const Capacity& cap) {
     std::printf("%s\n", path.c_str());
     std::printf("  world: %s  motion: %s\n", orin_result_name(world),
                 motion < 0 ? "not loaded" : orin_result_name(motion));
     std::printf("  frames: %s .. %s\n", fmtNum(s->frame_start).c_str(), fmtNum(s->frame_end).c_str());
+    if (cap.needed > 0) {
+        std::printf("  capacity needed: %.2f", cap.needed);
+        if (cap.factor > 0) std::printf(" (the presentation gives %d)", cap.factor);
+        std::printf("\n");
+    }
 
     auto objects = recordsOf<orin_object>(s, ORIN_OBJECT);
     std::printf("\nobjects (%zu)\n", objects.size());
@@ -552,13 +599,15 @@ void printText(const std::string& path, const orin_scene* s, int32_t world, int3
 }
 
 void printJson(const std::string& path, const orin_scene* s, int32_t world, int32_t motion,
-               const std::vector<std::string>& warnings, const Evaluated* ev) {
+               const std::vector<std::string>& warnings, const Evaluated* ev, const Capacity& cap) {
     std::string o = "{\n";
     o += "  \"file\": " + jsonStr(path.c_str()) + ",\n";
     o += "  \"result\": {\"world\": " + std::to_string(world) +
          ", \"motion\": " + (motion < 0 ? std::string("null") : std::to_string(motion)) + "},\n";
     o += "  \"frames\": {\"start\": " + jsonNum(s->frame_start) + ", \"end\": " + jsonNum(s->frame_end) +
          "},\n";
+    o += "  \"capacity\": {\"needed\": " + jsonNum(cap.needed) + ", \"factor\": " +
+         (cap.factor > 0 ? std::to_string(cap.factor) : std::string("null")) + "},\n";
 
     auto list = [&](const char* key, const std::vector<std::string>& items, bool last = false) {
         o += std::string("  \"") + key + "\": [";
@@ -671,6 +720,15 @@ int main(int argc, char** argv) {
     orin_set_scene(scene);
 
     std::vector<std::string> warnings = gatherWarnings(scene, path, world);
+    Capacity capacity;
+    if (world == ORIN_OK && motion == ORIN_OK) {
+        capacity.needed = measureCapacity(scene, path);
+        capacity.factor = marrow::presentationCapacityFactor(fileStem(path).c_str());
+        if (capacity.factor > 0 && capacity.needed > static_cast<float>(capacity.factor))
+            warnings.push_back("the scene needs work arrays " + jsonNum(capacity.needed) +
+                               " times its meshes' sizes, but the presentation gives it " +
+                               std::to_string(capacity.factor) + ": faces will be left out");
+    }
 
     // --at: the renderer's per-frame calls, with the demo's camera set-up.
     int32_t frameResult = ORIN_OK;
@@ -696,9 +754,9 @@ int main(int argc, char** argv) {
 
     const Evaluated* ev = haveEvaluated ? &evaluated : nullptr;
     if (json)
-        printJson(path, scene, world, motion, warnings, ev);
+        printJson(path, scene, world, motion, warnings, ev, capacity);
     else
-        printText(path, scene, world, motion, warnings, ev);
+        printText(path, scene, world, motion, warnings, ev, capacity);
 
     int status = 0;
     if (world != ORIN_OK || motion != ORIN_OK) {

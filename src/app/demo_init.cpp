@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "app/demo_resources.h"
 #include "console/console_log.h"
@@ -77,6 +78,17 @@ void loadLogged(Pixmap& image, const char* file, int width, int height) {
     load(image, file, width, height);
 }
 
+// The scenes with their files and capacity factors, in start-up order.
+struct SceneEntry {
+    Scene3D& scene;
+    const char* stem;
+    int32_t factor;
+};
+const SceneEntry kScenes[kSceneCount] = {
+    {scene1, "scene1", 5},    {scene2, "scene2", 8},     {scene3, "scene3", 8}, {scene4, "scene4", 8},
+    {scene5, "scene5", 8},    {credits, "credits", 8},   {canyon, "canyon", 14}, {triangle, "triangle", 20},
+    {neki, "neki", 16},       {greets, "greets", 8},     {scene6, "scene6", 8}};
+
 void loadScene(Scene3D& s, int32_t factor, const char* dir, const char* path) {
     s.capacityFactor = factor;
     s.load(path);
@@ -88,7 +100,22 @@ void loadScene(Scene3D& s, int32_t factor, const char* dir, const char* path) {
     logText(line);
 }
 
+// Logs the step's line, then loads scene `index` of the table.
+void loadTableScene(const char* logLine, int index) {
+    logText(logLine);
+    const SceneEntry& e = kScenes[index];
+    char path[64];
+    std::snprintf(path, sizeof path, "scenes\\%s.3ds", e.stem);
+    loadScene(e.scene, e.factor, "scenes", path);
+}
+
 }  // namespace
+
+int32_t presentationCapacityFactor(const char* stem) {
+    for (const SceneEntry& e : kScenes)
+        if (std::strcmp(e.stem, stem) == 0) return e.factor;
+    return 0;
+}
 
 void initDemo() {
     // Step 1, the ribbon's row stride and height, is fixed at compile time
@@ -121,32 +148,17 @@ void initDemo() {
 
     logText("Init 3d scene");
     initShadeTable();
-    logText("Loading scenes\\scene1.3ds..");
-    loadScene(scene1, 5, "scenes", "scenes\\scene1.3ds");
+    loadTableScene("Loading scenes\\scene1.3ds..", 0);
     loadLogged(rstar1, "pixmaps/rstar1.jpg", 256, 256);
     loadLogged(tex1, "pixmaps/tex1.jpg", 256, 256);
-    logText("Loading scenes\\scene2.3ds..");
-    loadScene(scene2, 8, "scenes", "scenes\\scene2.3ds");
-    logText("Loading scenes\\scene3.3ds..");
-    loadScene(scene3, 8, "scenes", "scenes\\scene3.3ds");
-    logText("Loading scenes\\scene4.3ds..");
-    loadScene(scene4, 8, "scenes", "scenes\\scene4.3ds");
-    logText("Loading scenes\\scene5.3ds..");
-    loadScene(scene5, 8, "scenes", "scenes\\scene5.3ds");
-    logText("Loading scenes\\credits.3ds..");
-    loadScene(credits, 8, "scenes", "scenes\\credits.3ds");
+    loadTableScene("Loading scenes\\scene2.3ds..", 1);
+    loadTableScene("Loading scenes\\scene3.3ds..", 2);
+    loadTableScene("Loading scenes\\scene4.3ds..", 3);
+    loadTableScene("Loading scenes\\scene5.3ds..", 4);
+    loadTableScene("Loading scenes\\credits.3ds..", 5);
     // These five lines have always named greets; the line each loadScene
     // adds names the real file.
-    logText("Loading scenes\\greets.3ds..");
-    loadScene(canyon, 14, "scenes", "scenes\\canyon.3ds");
-    logText("Loading scenes\\greets.3ds..");
-    loadScene(triangle, 20, "scenes", "scenes\\triangle.3ds");
-    logText("Loading scenes\\greets.3ds..");
-    loadScene(neki, 16, "scenes", "scenes\\neki.3ds");
-    logText("Loading scenes\\greets.3ds..");
-    loadScene(greets, 8, "scenes", "scenes\\greets.3ds");
-    logText("Loading scenes\\greets.3ds..");
-    loadScene(scene6, 8, "scenes", "scenes\\scene6.3ds");
+    for (int i = 6; i < kSceneCount; ++i) loadTableScene("Loading scenes\\greets.3ds..", i);
 
     logText("ttex");
     load(tfont1, "pixmaps/tfont1.jpg", 256, 256);

@@ -138,7 +138,7 @@ void Scene3D::load(const char* path) {
 
 void Scene3D::setDirectory(const char* dir) { std::snprintf(directory, sizeof directory, "%s/", dir); }
 
-void Scene3D::loadMaterials() {
+void Scene3D::classifyMaterials() {
     defaultMaterial.red = defaultMaterial.green = defaultMaterial.blue = 255;
     defaultMaterial.shading = 0;
     int32_t index = 0;
@@ -146,30 +146,49 @@ void Scene3D::loadMaterials() {
         if (w->type != ORIN_MATERIAL) continue;
         const auto* m = static_cast<const orin_material*>(w->object);
         RenderMaterial& r = materials[index++];
-        const char* file = nullptr;
-        if (m->texture.file) {
-            file = m->texture.file;
-            r.shading = m->flags == ORIN_MAT_TWO_SIDED ? 3 : 1;
-        } else if (m->reflection.file) {
-            file = m->reflection.file;
-            r.shading = m->flags == ORIN_MAT_TWO_SIDED ? 4 : 2;
-        }
-        if (file) {
-            // Textures are read from the scene directory only.
-            if (std::strchr(file, '/') || std::strchr(file, '\\') || std::strstr(file, ".."))
-                fail(std::string(path_) + ": texture name \"" + file + "\" holds a path; textures are read from " +
-                     directory + " only");
-            std::string found = findTexture(directory, file);
-            if (found.empty()) found = std::string(directory) + file;  // load_jpeg reports it missing
-            r.texture.load_jpeg(found.c_str());
-            if (r.texture.width != 256 || r.texture.height != 256)
-                fail(found + ": the texture is " + std::to_string(r.texture.width) + "x" +
-                     std::to_string(r.texture.height) + ", but it must be 256x256");
-        }
+        // The texture map wins over the reflection map; the perspective
+        // forms only for materials whose flags are exactly "two-sided".
+        if (m->texture.file) r.shading = m->flags == ORIN_MAT_TWO_SIDED ? 3 : 1;
+        else if (m->reflection.file) r.shading = m->flags == ORIN_MAT_TWO_SIDED ? 4 : 2;
+        else r.shading = 0;
         r.red = static_cast<uint8_t>(truncToInt32(m->diffuse.r * 255.0f));
         r.green = static_cast<uint8_t>(truncToInt32(m->diffuse.g * 255.0f));
         r.blue = static_cast<uint8_t>(truncToInt32(m->diffuse.b * 255.0f));
     }
+}
+
+void Scene3D::loadMaterials() {
+    classifyMaterials();
+    int32_t index = 0;
+    for (orin_world_node* w = scene->world; w; w = w->next) {
+        if (w->type != ORIN_MATERIAL) continue;
+        const auto* m = static_cast<const orin_material*>(w->object);
+        RenderMaterial& r = materials[index++];
+        const char* file = m->texture.file ? m->texture.file : m->reflection.file;
+        if (!file) continue;
+        // Textures are read from the scene directory only.
+        if (std::strchr(file, '/') || std::strchr(file, '\\') || std::strstr(file, ".."))
+            fail(std::string(path_) + ": texture name \"" + file + "\" holds a path; textures are read from " +
+                 directory + " only");
+        std::string found = findTexture(directory, file);
+        if (found.empty()) found = std::string(directory) + file;  // load_jpeg reports it missing
+        r.texture.load_jpeg(found.c_str());
+        if (r.texture.width != 256 || r.texture.height != 256)
+            fail(found + ": the texture is " + std::to_string(r.texture.width) + "x" +
+                 std::to_string(r.texture.height) + ", but it must be 256x256");
+    }
+}
+
+float Scene3D::measureCapacity() {
+    float needed = 0;
+    float start = 0, end = 0;
+    orin_set_scene(scene);
+    orin_get_frames(&start, &end);
+    for (int32_t f = truncToInt32(start); static_cast<float>(f) < end; ++f) {
+        render(f);
+        needed = std::max(needed, capacityNeeded);
+    }
+    return needed;
 }
 
 void Scene3D::bindMaterials() {

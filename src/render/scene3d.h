@@ -77,6 +77,14 @@ public:
     void setDirectory(const char* dir);
     void loadMaterials();
     void bindMaterials();
+    // The material table's shadings and colours as loadMaterials makes
+    // them, without reading any texture (for tools that only measure).
+    void classifyMaterials();
+
+    // Renders every frame of the scene's segment and returns the largest
+    // work-array use of any mesh, as a multiple of its source counts: the
+    // capacity factor the scene needs. Set up with a generous factor first.
+    float measureCapacity();
 
     // Every colour pixel 0, every depth 0xFFFFFFFF (the farthest).
     void clear();

@@ -154,6 +154,7 @@ if wait_for 30 has_console && wait_for 60 logged "Loading & Playing Music.."; th
     fi
 else
     fail "second run reaches the music with the console open"
+    cat "$work/stderr.txt"
 fi
 
 finish

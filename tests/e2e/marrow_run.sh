@@ -29,7 +29,58 @@ elapsed=$(awk -v a="$start" -v b="$(date +%s%N)" 'BEGIN { printf "%.2f", (b - a)
 [[ $rc -eq 1 ]] && ok "plays and exits 1" || fail "exit status $rc (want 1)"
 awk -v e="$elapsed" 'BEGIN { exit !(e >= 2.5 && e < 40) }' && ok "ran for the soundtrack (${elapsed}s)" ||
     fail "ran ${elapsed}s for a 3 s soundtrack"
-grep -q "Loading & Playing Music.." run1.err && ok "start-up log on stderr" || fail "no start-up log"
+# The start-up log in order, from the banner's last line to the music (the
+# console shows the same lines newest first). Lines are glob patterns:
+# "\\" is a backslash, "*" the frame count.
+expected='and anyone who helped in the development (you know who you are)
+Initializing Demo..
+Init blend..
+Loading pixmaps/start.jpg
+Loading pixmaps/start1_1.jpg
+RotoZoomer, Invert, MotionBlur, Mix, Plasma..
+initializing bump map effect, perlin, dusk..
+Loading pixmaps/part1_1.jpg
+Loading pixmaps/part1_2.jpg
+Loading pixmaps/still0.jpg
+Loading pixmaps/text1.jpg
+Loading pixmaps/text2.jpg
+Init 3d scene
+Loading scenes\\scene1.3ds..
+scenes\\scene1.3ds, frames *
+Loading pixmaps/rstar1.jpg
+Loading pixmaps/tex1.jpg
+Loading scenes\\scene2.3ds..
+scenes\\scene2.3ds, frames *
+Loading scenes\\scene3.3ds..
+scenes\\scene3.3ds, frames *
+Loading scenes\\scene4.3ds..
+scenes\\scene4.3ds, frames *
+Loading scenes\\scene5.3ds..
+scenes\\scene5.3ds, frames *
+Loading scenes\\credits.3ds..
+scenes\\credits.3ds, frames *
+Loading scenes\\greets.3ds..
+scenes\\canyon.3ds, frames *
+Loading scenes\\greets.3ds..
+scenes\\triangle.3ds, frames *
+Loading scenes\\greets.3ds..
+scenes\\neki.3ds, frames *
+Loading scenes\\greets.3ds..
+scenes\\greets.3ds, frames *
+Loading scenes\\greets.3ds..
+scenes\\scene6.3ds, frames *
+ttex
+Starting Demo..
+Opening Video Display..
+Loading & Playing Music..'
+got=$(sed -n '/^and anyone who helped/,/^Loading & Playing Music/p' run1.err | tr -d '\r')
+matches=1
+while IFS= read -r want && IFS= read -r have <&3; do
+    # shellcheck disable=SC2053
+    [[ "$have" == $want ]] || { matches=0; echo "  want: $want"; echo "  have: $have"; break; }
+done <<<"$expected" 3<<<"$got"
+[[ $matches -eq 1 && $(wc -l <<<"$got") -eq $(wc -l <<<"$expected") ]] &&
+    ok "start-up log in order" || fail "start-up log differs"
 
 # Waits for the presentation window (by its title) to appear.
 wait_window() {
@@ -78,6 +129,14 @@ env -u DISPLAY -u WAYLAND_DISPLAY timeout 60 "$build/marrow" 2>run4.err
 rc=$?
 [[ $rc -eq 1 ]] && ok "no display: exits 1" || fail "no display: status $rc"
 grep -q "Could not open the display" run4.err && ok "no display: reason on stderr" || fail "no display: no reason"
+
+# 5. An image of the wrong size is refused at start, naming it.
+cp pixmaps/still0.jpg still0.keep && cp pixmaps/start.jpg pixmaps/still0.jpg
+env -u DISPLAY timeout 60 "$build/marrow" 2>run5.err
+rc=$?
+[[ $rc -eq 1 ]] && grep -q "pixmaps/still0.jpg: the image is 256x256, but it must be 320x200" run5.err &&
+    ok "wrong image size: named and refused" || fail "wrong image size: status $rc"
+mv still0.keep pixmaps/still0.jpg
 
 echo "e2e marrow: $passed passed, $failed failed"
 [[ $failed -eq 0 ]]
