@@ -3,7 +3,7 @@ BUILD    ?= build
 JOBS     ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test bench capture clean
+.PHONY: all deps configure build run test bench capture clean fuzz sanitize
 
 all: build
 
@@ -41,3 +41,37 @@ capture: build
 	@mkdir -p $(BUILD)/capture
 	cd $(BUILD)/demo && ../marrow-capture --fps 60 --sheet ../capture/sheet.png
 	@echo "wrote $(BUILD)/capture/sheet.png"
+
+# libFuzzer targets (clang, AddressSanitizer + UndefinedBehaviorSanitizer) in
+# their own tree: the 3DS world pass, world and motion, the keyframer update
+# of a loaded scene, the JPEG decoding core and the MP3 open/decode path,
+# each run for FUZZ_SECONDS. Corpora grow in $(FUZZ_BUILD)/corpus; a finding
+# is left in $(FUZZ_BUILD)/artifacts.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DMARROW_FUZZ=ON -DMARROW_SANITIZE=ON >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_world fuzz_motion fuzz_update fuzz_jpeg fuzz_mp3 fuzz-seeds marrow-assets
+	scripts/run-fuzz $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+# Every test under AddressSanitizer + UndefinedBehaviorSanitizer (with
+# float-cast-overflow and signed overflow; the first report aborts the test),
+# a headless pass over the whole presentation (every frame from 0 to 262 s at
+# 30 frames a second) in the same build, then the console's threads under
+# ThreadSanitizer. Any report fails.
+SANITIZE_BUILD ?= build-sanitize
+TSAN_BUILD ?= build-tsan
+SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1 \
+	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp:print_suppressions=0
+sanitize: deps
+	@cmake -S . -B $(SANITIZE_BUILD) -DMARROW_SANITIZE=ON >/dev/null
+	@cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+	cd $(SANITIZE_BUILD) && $(SANITIZER_ENV) SDL_AUDIODRIVER=dummy \
+		xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j $(JOBS)
+	cd $(SANITIZE_BUILD) && $(SANITIZER_ENV) ./marrow-capture --data demo --fps 30 --from 0 --to 262 \
+		--hashes >capture-hashes.txt
+	@echo "headless pass: $$(wc -l <$(SANITIZE_BUILD)/capture-hashes.txt) frames"
+	@cmake -S . -B $(TSAN_BUILD) -DMARROW_TSAN=ON >/dev/null
+	@cmake --build $(TSAN_BUILD) -j $(JOBS) --target test_console
+	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 tests/test_console

@@ -338,6 +338,22 @@ bool fileExists(const std::string& path) {
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// True for an absolute name and for one with a ".." component ("/" or "\\"
+// separated): joined to the scene's directory it would name a file elsewhere.
+bool leavesDirectory(const std::string& name) {
+    if (name.empty()) return false;
+    if (name[0] == '/' || name[0] == '\\') return true;
+    if (name.size() >= 2 && name[1] == ':') return true;  // a drive letter, as in C:\MAPS\X.JPG
+    size_t begin = 0;
+    while (begin <= name.size()) {
+        size_t end = name.find_first_of("/\\", begin);
+        if (end == std::string::npos) end = name.size();
+        if (name.compare(begin, end - begin, "..") == 0) return true;
+        begin = end + 1;
+    }
+    return false;
+}
+
 std::string directoryOf(const std::string& path) {
     size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
@@ -366,7 +382,14 @@ std::vector<std::string> gatherWarnings(const orin_scene* s, const std::string& 
             const char* file;
         } maps[] = {{"texture", m->texture.file}, {"reflection", m->reflection.file}};
         for (const auto& map : maps) {
-            if (map.file && !fileExists(dir + "/" + map.file))
+            if (!map.file) continue;
+            // Maps are read only from inside the scene's directory: a name
+            // that is absolute or climbs out with ".." is reported and never
+            // looked up.
+            if (leavesDirectory(map.file))
+                w.push_back("material " + textStr(m->name) + ": " + map.slot + " file " +
+                            textStr(map.file) + " is outside the scene directory");
+            else if (!fileExists(dir + "/" + map.file))
                 w.push_back("material " + textStr(m->name) + ": " + map.slot + " file " +
                             textStr(map.file) + " not found in " + dir);
         }
@@ -738,8 +761,22 @@ int main(int argc, char** argv) {
     int status = 0;
     if (world != ORIN_OK || motion != ORIN_OK) {
         int32_t code = world != ORIN_OK ? world : motion;
-        std::fprintf(stderr, "marrow-scene: %s: %s pass failed: %s (%d)\n", path.c_str(),
-                     world != ORIN_OK ? "world" : "motion", orin_result_name(code), code);
+        // Where the reader stopped: the chunk it was in and its file offset.
+        // A file that cannot be opened, or a motion pass refused for want
+        // of a world, never started reading.
+        std::string where;
+        uint16_t chunkId = 0;
+        long offset = 0;
+        if (code != ORIN_ERR_OPEN && code != ORIN_ERR_NOT_LOADED && orin_get_stop(&chunkId, &offset) == ORIN_OK) {
+            char text[96];
+            if (chunkId != 0)
+                std::snprintf(text, sizeof text, "; stopped in chunk 0x%04X at offset %ld", chunkId, offset);
+            else
+                std::snprintf(text, sizeof text, "; stopped at offset %ld", offset);
+            where = text;
+        }
+        std::fprintf(stderr, "marrow-scene: %s: %s pass failed: %s (%d)%s\n", path.c_str(),
+                     world != ORIN_OK ? "world" : "motion", orin_result_name(code), code, where.c_str());
         status = 1;
     } else if (frameResult != ORIN_OK) {
         std::fprintf(stderr, "marrow-scene: %s: frame %s refused: %s (%d); the scene runs from %s to %s\n",

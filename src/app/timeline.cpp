@@ -207,22 +207,25 @@ uint32_t* composeFrame(double time) {
     uint32_t* const B = frameB;
     uint32_t* const C = frameC;
     uint32_t* const D = frameD;
-    MultiWavePlasma& p = *plasma;
+    // A pointer, not a reference: the plasma exists only after initDemo(), and
+    // binding a reference to the null pointer before then is undefined even
+    // when the frame's interval never uses it.
+    MultiWavePlasma* const p = plasma;
     int32_t lightX = 0, lightY = 0;
 
     switch (intervalOf(time)) {
         case 0:  // - to 7.0: the opening plasma under the title strip
-            p.plasmaRotating(now.phase, 0.9 * t, 25000);
-            p.clampTexCoords();
-            p.plasmaDraw(D, start.pixels);
+            p->plasmaRotating(now.phase, 0.9 * t, 25000);
+            p->clampTexCoords();
+            p->plasmaDraw(D, start.pixels);
             overlayCaption(D);
             invert->apply(D, D);
             motionBlur->apply(D, D);
             return D;
         case 1:  // 7.0: the title strip fades
-            p.plasmaRotating(now.phase, 0.9 * t, 25000);
-            p.clampTexCoords();
-            p.plasmaDraw(B, start.pixels);
+            p->plasmaRotating(now.phase, 0.9 * t, 25000);
+            p->clampTexCoords();
+            p->plasmaDraw(B, start.pixels);
             copyFrame(A, B);
             overlayCaption(A);
             fade(A, B, D, (t - 7.0) * 140.0);
@@ -230,23 +233,23 @@ uint32_t* composeFrame(double time) {
             motionBlur->apply(D, D);
             return D;
         case 2:  // 8.82: the plasma's texture crossfades to part1_1
-            p.plasmaRotating(now.phase, 0.9 * t, 25000);
-            p.plasmaDraw(B, part1_1.pixels);
-            p.clampTexCoords();
-            p.plasmaDraw(A, start.pixels);
+            p->plasmaRotating(now.phase, 0.9 * t, 25000);
+            p->plasmaDraw(B, part1_1.pixels);
+            p->clampTexCoords();
+            p->plasmaDraw(A, start.pixels);
             fade(A, B, D, (t - 8.82) * 70.0);
             invert->apply(D, D);
             motionBlur->apply(D, D);
             return D;
         case 3:  // 12.46
-            p.plasmaRotating(now.phase, 0.9 * t, 25000);
-            p.plasmaDraw(D, part1_1.pixels);
+            p->plasmaRotating(now.phase, 0.9 * t, 25000);
+            p->plasmaDraw(D, part1_1.pixels);
             invert->apply(D, D);
             motionBlur->apply(D, D);
             return D;
         case 4:  // 14.0: plasma gives way to the tunnel
-            p.plasmaRotating(now.phase, 0.9 * t, 25000);
-            p.plasmaDraw(A, part1_1.pixels);
+            p->plasmaRotating(now.phase, 0.9 * t, 25000);
+            p->plasmaDraw(A, part1_1.pixels);
             invert->apply(A, A);
             tunnelShaded(B, now, false);
             fade(A, B, D, (t - 14.0) * 71.8);
@@ -310,18 +313,18 @@ uint32_t* composeFrame(double time) {
         case 14:  // 42.4: the white flash into scene3
             fillFrame(C, 0xFFFFFFFFu);
             showScene(scene3, now, 42.4, true);
-            p.plasmaRipple(now.phase, 0.9 * t, 12000);
-            p.clampTexCoords();
-            p.plasmaDraw(D, tfont1.pixels);
+            p->plasmaRipple(now.phase, 0.9 * t, 12000);
+            p->clampTexCoords();
+            p->plasmaDraw(D, tfont1.pixels);
             addSaturate(scene3.buffer, D);
             sparks(scene3.buffer, now, 0, 0);
             fade(C, scene3.buffer, D, (t - 42.4) * 425.0);
             return D;
         case 15:  // 43.0
             showScene(scene3, now, 42.4, true);
-            p.plasmaRipple(now.phase, 0.9 * t, 12000);
-            p.clampTexCoords();
-            p.plasmaDraw(D, tfont1.pixels);
+            p->plasmaRipple(now.phase, 0.9 * t, 12000);
+            p->clampTexCoords();
+            p->plasmaDraw(D, tfont1.pixels);
             addSaturate(scene3.buffer, D);
             sparks(scene3.buffer, now, 0, 0);
             return scene3.buffer;
@@ -394,9 +397,9 @@ uint32_t* composeFrame(double time) {
             return A;
         case 28:  // 150.0: with the emblem plasma and the greetings
             beatGrid(now);
-            p.plasmaRipple(now.phase, 2.9 * t, 15000);
-            p.plasmaDraw(D, ug.pixels);
-            p.clampTexCoords();
+            p->plasmaRipple(now.phase, 2.9 * t, 15000);
+            p->plasmaDraw(D, ug.pixels);
+            p->clampTexCoords();
             addSaturate(A, D);
             copyFrame(D, A);
             showScene(greets, now, 89.0, true);
@@ -410,9 +413,9 @@ uint32_t* composeFrame(double time) {
             beatFilters(A, now, 1 | 2);
             spiralRibbon(now.phase, A);
             beatFilters(A, now, 8);
-            p.plasmaRipple(now.phase, 2.9 * t, 15000);
-            p.plasmaDraw(D, theend.pixels);
-            p.clampTexCoords();
+            p->plasmaRipple(now.phase, 2.9 * t, 15000);
+            p->plasmaDraw(D, theend.pixels);
+            p->clampTexCoords();
             addSaturate(A, D);
             motionBlur->apply(A, A);
             return A;
@@ -420,9 +423,9 @@ uint32_t* composeFrame(double time) {
             showScene(scene6, now, 210.0, true);
             copyFrame(A, scene6.buffer);
             beatFilters(A, now, 15);
-            p.plasmaRipple(now.phase, 2.9 * t, 15000);
-            p.plasmaDraw(D, theend.pixels);
-            p.clampTexCoords();
+            p->plasmaRipple(now.phase, 2.9 * t, 15000);
+            p->plasmaDraw(D, theend.pixels);
+            p->clampTexCoords();
             addSaturate(A, D);
             motionBlur->apply(A, A);
             return A;

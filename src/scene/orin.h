@@ -393,6 +393,13 @@ void orin_compute_normals(void);
 const char *orin_record_name(const orin_world_node *node);
 int32_t orin_record_id(const orin_world_node *node);
 
+/* Where the last load pass that read a file stopped on an error: the file
+ * offset of the chunk it was reading and that chunk's id (0 when the chunk
+ * header itself was cut short, and for the version byte at offset 28).
+ * 0 with both filled in; ORIN_ERR_NOT_LOADED when that pass did not fail or
+ * no pass has run; ORIN_ERR_NULL for a NULL argument. */
+int32_t orin_get_stop(uint16_t *chunk_id, long *offset);
+
 /* "ORIN_OK", "ORIN_ERR_READ", ...; "ORIN_ERR_UNKNOWN" for other codes. */
 const char *orin_result_name(int32_t code);
 

@@ -119,6 +119,8 @@ static int32_t walk(orin_reader *r, const orin_chunk_row *table, int rows, long 
     r->depth++;
     r->parent_id = parent;
     int32_t rc = ORIN_OK;
+    long start = r->pos;
+    uint16_t id = 0;
     while (r->pos < end) {
         /* Level n of the walk reads chunks nested n deep: a chunk deeper
          * than ORIN_MAX_DEPTH is refused, which also bounds the recursion. */
@@ -126,8 +128,8 @@ static int32_t walk(orin_reader *r, const orin_chunk_row *table, int rows, long 
             rc = ORIN_ERR_READ;
             break;
         }
-        long start = r->pos;
-        uint16_t id;
+        start = r->pos;
+        id = 0;
         uint32_t length;
         r->limit = end;
         if ((rc = orin_read_u16(r, &id)) != ORIN_OK) break;
@@ -152,6 +154,12 @@ static int32_t walk(orin_reader *r, const orin_chunk_row *table, int rows, long 
             break;
         }
     }
+    /* The deepest level that fails records its chunk; the levels above it
+     * only pass the code on. */
+    if (rc != ORIN_OK && r->stop_offset < 0) {
+        r->stop_offset = start;
+        r->stop_id = id;
+    }
     r->depth--;
     return rc;
 }
@@ -163,6 +171,8 @@ int32_t orin_run_pass(FILE *file, const orin_chunk_row *table, int rows, int32_t
     r->next_id = first_id;
     r->current = NULL;
     r->current_type = 0;
+    /* A failure before the walk is a failure at the version byte. */
+    r->stop_offset = 28;
     if (fseek(file, 0, SEEK_END) != 0) return ORIN_ERR_READ;
     r->size = ftell(file);
     if (r->size < 0) return ORIN_ERR_READ;
@@ -172,6 +182,7 @@ int32_t orin_run_pass(FILE *file, const orin_chunk_row *table, int rows, int32_t
     int version = fgetc(file);
     if (version == EOF) return ORIN_ERR_READ;
     if (version < 2) return ORIN_ERR_VERSION;
+    r->stop_offset = -1;
     if (seek_to(r, 0) != ORIN_OK) return ORIN_ERR_READ;
     return walk(r, table, rows, r->size, 0);
 }
@@ -606,6 +617,15 @@ static const orin_chunk_row world_table[] = {
     {0xA35A, 0, h_map_v_offset}, {0xA35C, 0, h_map_rotation}, {0x0010, 0, h_color_float},
     {0x0011, 0, h_color_bytes},  {0x0030, 0, h_percent},
 };
+
+int32_t orin_get_stop(uint16_t *chunk_id, long *offset) {
+    if (!chunk_id || !offset) return ORIN_ERR_NULL;
+    const orin_reader *r = &orin_lib.reader;
+    if (!r->file || r->stop_offset < 0) return ORIN_ERR_NOT_LOADED; /* no pass yet, or no failure */
+    *chunk_id = r->stop_id;
+    *offset = r->stop_offset;
+    return ORIN_OK;
+}
 
 int32_t orin_world_pass(FILE *file) {
     return orin_run_pass(file, world_table, (int)(sizeof(world_table) / sizeof(world_table[0])), 0);

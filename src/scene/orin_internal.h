@@ -40,6 +40,11 @@ typedef struct orin_reader {
      * Reset at the start of each pass. */
     void *current;
     int32_t current_type;
+    /* Where the pass stopped on an error (orin_get_stop): file offset of
+     * the chunk being read and its id (0 when its header could not be read
+     * or the version check failed). stop_offset is -1 until a pass fails. */
+    long stop_offset;
+    uint16_t stop_id;
 } orin_reader;
 
 typedef struct orin_library {
