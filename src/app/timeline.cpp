@@ -184,6 +184,16 @@ void beatGrid(const Now& now) {
     channelFlip->apply(frameA, frameA);
 }
 
+// "THE END" rippling over frameA (drawn through frameD, clamped after the
+// draw), then frameA's motion blur: the close of 180 to 235 s.
+void theEndOver(const Now& now) {
+    plasma->plasmaRipple(now.phase, 2.9 * now.time, 15000);
+    plasma->plasmaDraw(frameD, theend.pixels);
+    plasma->clampTexCoords();
+    addSaturate(frameA, frameD);
+    motionBlur->apply(frameA, frameA);
+}
+
 // neki from 235 s, the stretch that also fades out from 258 s.
 void nekiFinale(const Now& now) {
     showScene(neki, now, 89.0, true);
@@ -413,21 +423,13 @@ uint32_t* composeFrame(double time) {
             beatFilters(A, now, 1 | 2);
             spiralRibbon(now.phase, A);
             beatFilters(A, now, 8);
-            p->plasmaRipple(now.phase, 2.9 * t, 15000);
-            p->plasmaDraw(D, theend.pixels);
-            p->clampTexCoords();
-            addSaturate(A, D);
-            motionBlur->apply(A, A);
+            theEndOver(now);
             return A;
         case 30:  // 210.0: the finale scene
             showScene(scene6, now, 210.0, true);
             copyFrame(A, scene6.buffer);
             beatFilters(A, now, 15);
-            p->plasmaRipple(now.phase, 2.9 * t, 15000);
-            p->plasmaDraw(D, theend.pixels);
-            p->clampTexCoords();
-            addSaturate(A, D);
-            motionBlur->apply(A, A);
+            theEndOver(now);
             return A;
         case 31:  // 235.0: neki again
             nekiFinale(now);
