@@ -87,12 +87,12 @@ protected:
         ArtStudio studio;
         std::string error;
         ASSERT_TRUE(studio.open(error)) << error;
-        for (const ArtSpec& spec : artTable()) {
+        for (const ArtSpec& entry : artTable()) {
             Painted p;
-            p.image = studio.paint(spec.name);
+            p.image = studio.paint(entry.name);
             ASSERT_TRUE(encodeJpeg(p.image, {kArtJpegQuality, true}, p.jpeg, error)) << error;
-            ASSERT_TRUE(decode(p.jpeg, p.decoded)) << spec.name;
-            painted()[spec.name] = std::move(p);
+            ASSERT_TRUE(decode(p.jpeg, p.decoded)) << entry.name;
+            painted()[entry.name] = std::move(p);
         }
     }
     static std::map<std::string, Painted>& painted() {
@@ -139,41 +139,41 @@ TEST(ArtTable, EveryFileTheProgramReadsAtItsSize) {
 }
 
 TEST_F(ArtImages, EveryImageDecodesAtItsTableSizeAndIsNotBlank) {
-    for (const ArtSpec& spec : artTable()) {
-        const Painted& p = painted()[spec.name];
-        EXPECT_EQ(p.image.width, spec.width) << spec.name;
-        EXPECT_EQ(p.image.height, spec.height) << spec.name;
-        EXPECT_EQ(p.decoded.width, spec.width) << spec.name;
-        EXPECT_EQ(p.decoded.height, spec.height) << spec.name;
-        EXPECT_EQ(p.decoded.components, 3) << spec.name;
+    for (const ArtSpec& entry : artTable()) {
+        const Painted& p = painted()[entry.name];
+        EXPECT_EQ(p.image.width, entry.width) << entry.name;
+        EXPECT_EQ(p.image.height, entry.height) << entry.name;
+        EXPECT_EQ(p.decoded.width, entry.width) << entry.name;
+        EXPECT_EQ(p.decoded.height, entry.height) << entry.name;
+        EXPECT_EQ(p.decoded.components, 3) << entry.name;
         // Something bright in every image, and more than one colour.
         uint8_t peak = *std::max_element(p.decoded.rgb.begin(), p.decoded.rgb.end());
-        EXPECT_GE(peak, 200) << spec.name;
+        EXPECT_GE(peak, 200) << entry.name;
         std::set<uint32_t> colours(p.image.pixels.begin(), p.image.pixels.end());
-        EXPECT_GT(colours.size(), 50u) << spec.name;
+        EXPECT_GT(colours.size(), 50u) << entry.name;
     }
 }
 
 TEST_F(ArtImages, OverlayBlackBlocksDecodeToExactZero) {
-    for (const ArtSpec& spec : artTable()) {
-        if (!spec.overlay) continue;
-        const Painted& p = painted()[spec.name];
+    for (const ArtSpec& entry : artTable()) {
+        if (!entry.overlay) continue;
+        const Painted& p = painted()[entry.name];
         int blackBlocks = 0, blocks = 0;
-        for (int by = 0; by < spec.height; by += 8)
-            for (int bx = 0; bx < spec.width; bx += 8) {
+        for (int by = 0; by < entry.height; by += 8)
+            for (int bx = 0; bx < entry.width; bx += 8) {
                 ++blocks;
                 bool black = true;
                 for (int y = by; y < by + 8 && black; ++y)
-                    for (int x = bx; x < bx + 8; ++x) black &= p.image.pixels[static_cast<size_t>(y) * spec.width + x] == 0;
+                    for (int x = bx; x < bx + 8; ++x) black &= p.image.pixels[static_cast<size_t>(y) * entry.width + x] == 0;
                 if (!black) continue;
                 ++blackBlocks;
                 for (int y = by; y < by + 8; ++y)
                     for (int x = bx; x < bx + 8; ++x)
                         for (int c = 0; c < 3; ++c)
-                            ASSERT_EQ(p.decoded.at(x, y, c), 0) << spec.name << " at " << x << "," << y;
+                            ASSERT_EQ(p.decoded.at(x, y, c), 0) << entry.name << " at " << x << "," << y;
             }
         // The background is mostly black.
-        EXPECT_GT(blackBlocks * 4, blocks) << spec.name;
+        EXPECT_GT(blackBlocks * 4, blocks) << entry.name;
     }
     // Named regions: the glow sprite's corners, the strip's ends.
     const Decoded& glow = painted()["envmap2"].decoded;
@@ -244,10 +244,10 @@ TEST_F(ArtImages, SweepFramesMoveTheLightLeftToRight) {
 }
 
 TEST_F(ArtImages, WrappingTexturesHaveNoSeam) {
-    for (const ArtSpec& spec : artTable()) {
-        if (!spec.seamless) continue;
-        EXPECT_TRUE(seamless(painted()[spec.name].decoded)) << spec.name;
-        EXPECT_TRUE(seamless(fromImage(painted()[spec.name].image))) << spec.name << " before encoding";
+    for (const ArtSpec& entry : artTable()) {
+        if (!entry.seamless) continue;
+        EXPECT_TRUE(seamless(painted()[entry.name].decoded)) << entry.name;
+        EXPECT_TRUE(seamless(fromImage(painted()[entry.name].image))) << entry.name << " before encoding";
     }
     // The measure does see a seam: a ramp across the tile, and a smooth wave
     // whose period (200 pixels) does not divide the tile.
@@ -268,14 +268,14 @@ TEST(ArtWrite, TwoRunsWriteIdenticalBytes) {
     std::string error;
     ASSERT_TRUE(writeArtImages((base / "a").string(), error)) << error;
     ASSERT_TRUE(writeArtImages((base / "b").string(), error)) << error;
-    for (const ArtSpec& spec : artTable()) {
-        std::vector<uint8_t> a = readFile(base / "a" / spec.path), b = readFile(base / "b" / spec.path);
-        ASSERT_FALSE(a.empty()) << spec.path;
-        EXPECT_EQ(a, b) << spec.path;
+    for (const ArtSpec& entry : artTable()) {
+        std::vector<uint8_t> a = readFile(base / "a" / entry.path), b = readFile(base / "b" / entry.path);
+        ASSERT_FALSE(a.empty()) << entry.path;
+        EXPECT_EQ(a, b) << entry.path;
         Decoded d;
-        ASSERT_TRUE(decode(a, d)) << spec.path;
-        EXPECT_EQ(d.width, spec.width);
-        EXPECT_EQ(d.height, spec.height);
+        ASSERT_TRUE(decode(a, d)) << entry.path;
+        EXPECT_EQ(d.width, entry.width);
+        EXPECT_EQ(d.height, entry.height);
     }
     fs::remove_all(base);
 }
@@ -310,7 +310,7 @@ TEST(ArtTool, CommandLine) {
     fs::path out = fs::temp_directory_path() / ("marrow-art-tool-" + std::to_string(getpid()));
     fs::remove_all(out);
     EXPECT_EQ(runTool(out.string() + " --only images"), 0);
-    for (const ArtSpec& spec : artTable()) EXPECT_TRUE(fs::exists(out / spec.path)) << spec.path;
+    for (const ArtSpec& entry : artTable()) EXPECT_TRUE(fs::exists(out / entry.path)) << entry.path;
     EXPECT_FALSE(fs::exists(out / "music"));
     fs::remove_all(out);
 }

@@ -496,8 +496,8 @@ Canvas paintEmblemTile() {
 }  // namespace
 
 Image ArtStudio::paint(const std::string& name) const {
-    const ArtSpec* spec = findArt(name);
-    if (!spec) return Image();
+    const ArtSpec* entry = findArt(name);
+    if (!entry) return Image();
     Canvas c;
     if (name == "start") {
         c = paintStart();
@@ -534,7 +534,7 @@ Image ArtStudio::paint(const std::string& name) const {
     }
     Image image = toImage(c);
     // Overlays: glow tails too faint to see become whole black blocks.
-    if (spec->overlay) clearDarkBlocks(image, 8, 6);
+    if (entry->overlay) clearDarkBlocks(image, 8, 6);
     return image;
 }
 
@@ -549,9 +549,9 @@ bool writeArtImages(const std::string& outDir, std::string& error) {
             return false;
         }
     }
-    for (const ArtSpec& spec : artTable()) {
-        Image image = studio.paint(spec.name);
-        if (!writeJpeg(outDir + "/" + spec.path, image, {kArtJpegQuality, true}, error)) return false;
+    for (const ArtSpec& entry : artTable()) {
+        Image image = studio.paint(entry.name);
+        if (!writeJpeg(outDir + "/" + entry.path, image, {kArtJpegQuality, true}, error)) return false;
     }
     return true;
 }

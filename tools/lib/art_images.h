@@ -34,7 +34,7 @@ struct ArtSpec {
 // Every image the presentation reads, in the order it loads them.
 const std::vector<ArtSpec>& artTable();
 
-// The spec of one image, or null when the name is unknown.
+// The entry of one image, or null when the name is unknown.
 const ArtSpec* findArt(const std::string& name);
 
 // Paints images; holds the font once for all of them.
