@@ -13,38 +13,19 @@
 
 #include "bad_input.h"
 #include "render/pixmap.h"
+#include "test_jpeg.h"
 
 using namespace hardening;
 using namespace marrow;
 
 namespace {
 
+// A small test image in colour space `space` at the library's default
+// quality: samples i * 7, so every block differs.
 std::vector<uint8_t> encode(int width, int height, int components, J_COLOR_SPACE space, bool progressive) {
     std::vector<uint8_t> samples(static_cast<size_t>(width) * height * components);
     for (size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<uint8_t>(i * 7);
-    jpeg_compress_struct c;
-    jpeg_error_mgr err;
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    unsigned char* out = nullptr;
-    unsigned long outSize = 0;
-    jpeg_mem_dest(&c, &out, &outSize);
-    c.image_width = static_cast<JDIMENSION>(width);
-    c.image_height = static_cast<JDIMENSION>(height);
-    c.input_components = components;
-    c.in_color_space = space;
-    jpeg_set_defaults(&c);
-    if (progressive) jpeg_simple_progression(&c);
-    jpeg_start_compress(&c, TRUE);
-    while (c.next_scanline < c.image_height) {
-        JSAMPROW row = &samples[static_cast<size_t>(c.next_scanline) * width * components];
-        jpeg_write_scanlines(&c, &row, 1);
-    }
-    jpeg_finish_compress(&c);
-    std::vector<uint8_t> bytes(out, out + outSize);
-    jpeg_destroy_compress(&c);
-    std::free(out);
-    return bytes;
+    return encodeTestJpeg(samples, width, height, components, space, 0, false, progressive);
 }
 
 std::vector<uint8_t> colour() { return encode(32, 16, 3, JCS_RGB, false); }
