@@ -59,9 +59,10 @@ struct NoSeam {
 //     stepped between: called once per block for (bottom-left, top-left) and
 //     (bottom-right, top-right), and at the start of every pixel row for
 //     (right edge, left edge); what it changes stays changed for the block;
-//   pixel(values) returns the pixel for the interpolated values.
-template <int N, typename Corners, typename Seam, typename Pixel>
-inline void drawBlockGrid(uint32_t* dst, Corners&& corners, Seam&& seam, Pixel&& pixel) {
+//   row(out, start, step) writes the 8 pixels of a block row: pixel x for
+//     the values start + x * step (each wrapping modulo 2^32).
+template <int N, typename Corners, typename Seam, typename Row>
+inline void drawBlockGridRows(uint32_t* dst, Corners&& corners, Seam&& seam, Row&& row) {
     for (int blockRow = 0; blockRow < kBlockRows; ++blockRow) {
         for (int blockColumn = 0; blockColumn < kBlockColumns; ++blockColumn) {
             BlockValues<N> topLeft, topRight, bottomLeft, bottomRight;
@@ -75,15 +76,12 @@ inline void drawBlockGrid(uint32_t* dst, Corners&& corners, Seam&& seam, Pixel&&
                 rightStep.c[k] = wrapSub(bottomRight.c[k], topRight.c[k]) >> kBlockShift;
             });
 
-            uint32_t* row = dst + blockRow * kBlockSize * kFrameWidth + blockColumn * kBlockSize;
-            for (int y = 0; y < kBlockSize; ++y, row += kFrameWidth) {
+            uint32_t* out = dst + blockRow * kBlockSize * kFrameWidth + blockColumn * kBlockSize;
+            for (int y = 0; y < kBlockSize; ++y, out += kFrameWidth) {
                 seam(right, left);
-                BlockValues<N> value = left, step;
+                BlockValues<N> step;
                 forEachValue<N>([&](int k) { step.c[k] = wrapSub(right.c[k], left.c[k]) >> kBlockShift; });
-                for (int x = 0; x < kBlockSize; ++x) {
-                    row[x] = pixel(value);
-                    forEachValue<N>([&](int k) { value.c[k] = wrapAdd(value.c[k], step.c[k]); });
-                }
+                row(out, left, step);
                 forEachValue<N>([&](int k) {
                     left.c[k] = wrapAdd(left.c[k], leftStep.c[k]);
                     right.c[k] = wrapAdd(right.c[k], rightStep.c[k]);
@@ -91,6 +89,17 @@ inline void drawBlockGrid(uint32_t* dst, Corners&& corners, Seam&& seam, Pixel&&
             }
         }
     }
+}
+
+// The same with pixel(values) returning the pixel for the interpolated values.
+template <int N, typename Corners, typename Seam, typename Pixel>
+inline void drawBlockGrid(uint32_t* dst, Corners&& corners, Seam&& seam, Pixel&& pixel) {
+    drawBlockGridRows<N>(dst, corners, seam, [&pixel](uint32_t* out, BlockValues<N> value, const BlockValues<N>& step) {
+        for (int x = 0; x < kBlockSize; ++x) {
+            out[x] = pixel(value);
+            forEachValue<N>([&](int k) { value.c[k] = wrapAdd(value.c[k], step.c[k]); });
+        }
+    });
 }
 
 }  // namespace marrow

@@ -5,11 +5,16 @@
 #include "common/numeric.h"
 #include "effects/block_stepping.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace marrow {
 
 uint8_t MultiWavePlasma::LogTable[256];
 uint8_t MultiWavePlasma::ExpTable[512];
 uint8_t MultiWavePlasma::LightMap[256 * 256];
+uint8_t MultiWavePlasma::LitTable[256 * 256];
 int32_t MultiWavePlasma::tablesBuilt = 0;
 
 namespace {
@@ -96,6 +101,8 @@ void MultiWavePlasma::buildTables() {
             LightMap[(a + 128) * 256 + (b + 128)] = LogTable[entry];
         }
     }
+    for (int light = 0; light < 256; ++light)
+        for (int c = 0; c < 256; ++c) LitTable[light * 256 + c] = ExpTable[light + LogTable[c]];
 }
 
 MultiWavePlasma::MultiWavePlasma() {
@@ -254,21 +261,46 @@ void MultiWavePlasma::plasmaDraw(uint32_t* dst, const uint32_t* texture) const {
         fetch(k + kColumns, bl);
         fetch(k + kColumns + 1, br);
     };
-    auto pixel = [texture](const BlockValues<4>& c) -> uint32_t {
+    // Channel x light as exp(log channel + log light), one table look-up.
+    auto lit = [texture](uint32_t textureIndex, uint32_t lightIndex) -> uint32_t {
+        const uint32_t texel = texture[textureIndex];
+        const uint8_t* litRow = LitTable + LightMap[lightIndex] * 256;
+        return static_cast<uint32_t>(litRow[(texel >> 16) & 0xFF]) << 16 |
+               static_cast<uint32_t>(litRow[(texel >> 8) & 0xFF]) << 8 | litRow[texel & 0xFF];
+    };
+#if defined(__SSE2__)
+    // The four values stepped together in one register, lanes (u, v, light
+    // u, light v). Per pixel, after >> 16 takes the integer texels, one
+    // multiply-add forms both indices from the low 16 bits of each lane:
+    // v * 256 + u for the texture and light u * 256 + (light v & 0xFF) for
+    // the light map, whose low 16 bits are the indices the plain version
+    // below computes (the rest of each lane is masked off by taking 16-bit
+    // words).
+    auto row = [&lit](uint32_t* out, const BlockValues<4>& start, const BlockValues<4>& step) {
+        __m128i value = _mm_setr_epi32(start.c[0], start.c[1], start.c[2], start.c[3]);
+        const __m128i increment = _mm_setr_epi32(step.c[0], step.c[1], step.c[2], step.c[3]);
+        const __m128i lightVMask = _mm_setr_epi32(-1, -1, -1, 0xFF);
+        // Words after the shuffles: u, v, -, -, light u, light v, -, -.
+        const __m128i factors = _mm_setr_epi16(1, 256, 0, 0, 256, 1, 0, 0);
+        for (int x = 0; x < kBlockSize; ++x) {
+            __m128i texels = _mm_and_si128(_mm_srai_epi32(value, 16), lightVMask);
+            texels = _mm_shufflehi_epi16(_mm_shufflelo_epi16(texels, _MM_SHUFFLE(3, 1, 2, 0)), _MM_SHUFFLE(3, 1, 2, 0));
+            const __m128i indices = _mm_madd_epi16(texels, factors);
+            out[x] = lit(static_cast<uint32_t>(_mm_extract_epi16(indices, 0)),
+                         static_cast<uint32_t>(_mm_extract_epi16(indices, 4)));
+            value = _mm_add_epi32(value, increment);
+        }
+    };
+    drawBlockGridRows<4>(dst, corners, NoSeam{}, row);
+#else
+    auto pixel = [&lit](const BlockValues<4>& c) -> uint32_t {
         // >> 16 takes the integer texel of a 16.16 value; the 16-bit mask keeps
         // every index inside the 256x256 tables (256.0 folds back to 0).
-        const uint32_t texel =
-            texture[(static_cast<uint32_t>(c.c[1] >> 16) * 256u + static_cast<uint32_t>(c.c[0] >> 16)) & 0xFFFFu];
-        const uint32_t light =
-            LightMap[((static_cast<uint32_t>(c.c[2] >> 16) << 8) | (static_cast<uint32_t>(c.c[3] >> 16) & 0xFFu)) &
-                     0xFFFFu];
-        // Channel x light as exp(log channel + log light).
-        const uint32_t red = ExpTable[light + LogTable[(texel >> 16) & 0xFF]];
-        const uint32_t green = ExpTable[light + LogTable[(texel >> 8) & 0xFF]];
-        const uint32_t blue = ExpTable[light + LogTable[texel & 0xFF]];
-        return red << 16 | green << 8 | blue;
+        return lit((static_cast<uint32_t>(c.c[1] >> 16) * 256u + static_cast<uint32_t>(c.c[0] >> 16)) & 0xFFFFu,
+                   ((static_cast<uint32_t>(c.c[2] >> 16) << 8) | (static_cast<uint32_t>(c.c[3] >> 16) & 0xFFu)) & 0xFFFFu);
     };
     drawBlockGrid<4>(dst, corners, NoSeam{}, pixel);
+#endif
 }
 
 void MultiWavePlasma::render(uint32_t* dst, const uint32_t* src, float time) {

@@ -51,6 +51,10 @@ public:
     // Log of a round light spot: row a + 128, column b + 128, a and b in
     // -128..127; brightest at the centre, 0 towards the corners.
     static uint8_t LightMap[256 * 256];
+    // The lit channel for light l (0..255) and channel c:
+    // LitTable[l * 256 + c] = ExpTable[l + LogTable[c]], one look-up
+    // instead of two per channel.
+    static uint8_t LitTable[256 * 256];
     static int32_t tablesBuilt;
 
     MultiWavePlasma();

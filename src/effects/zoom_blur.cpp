@@ -134,6 +134,21 @@ template <int Direction>
 }
 
 #if defined(__SSE2__)
+// Which sample slot (0 top-left, 1 top-right, 2 bottom-left, 3 bottom-right)
+// lies `diff` pixels after the top-left sample; 4 for none.
+constexpr uint8_t kNoSlot = 4;
+constexpr auto kSlotAt = [] {
+    struct Table {
+        uint8_t slot[kFrameWidth + 2];
+    } t{};
+    for (uint8_t& s : t.slot) s = kNoSlot;
+    t.slot[0] = 0;
+    t.slot[1] = 1;
+    t.slot[kFrameWidth] = 2;
+    t.slot[kFrameWidth + 1] = 3;
+    return t;
+}();
+
 // The same span with the five weighted sums taken by SSE2 multiply-adds:
 // the samples are laid out channel by channel as 16-bit values, each next to
 // the sample it is paired with (top-left with bottom-left, top-right with
@@ -143,22 +158,42 @@ template <int Direction>
 // -2..256, so every product and sum is exact; the rounding and clamping below
 // are those of truncatedChannel and roundedChannel, lane by lane. Same
 // integers, same pixels.
-template <int Direction>
-void blurSpan(uint32_t* dst, const uint32_t* frame, int32_t count, int32_t sx, int32_t sy, int32_t stepX) {
-    if (count <= 0) return;
+//
+// Near the centre, and everywhere when the factor is close to 1, one of the
+// four samples is the pixel this span has just written, so each pixel waits
+// for the one before it. That sample is taken from the previous pixel's
+// channel lanes, still in a register, rather than from memory: the wait is
+// then one multiply-add and the rounding instead of packing, storing and
+// reloading the pixel. Its memory read goes to the current pixel instead
+// (with weight 0), which no pending store holds up. Spans whose samples
+// cannot reach their own pixels (SamplesOwnPixels false) skip the check;
+// either way every sample has the value memory holds, so the choice only
+// decides the speed.
+template <int Direction, bool SamplesOwnPixels>
+void blurSpanSse(uint32_t* dst, const uint32_t* frame, int32_t count, int32_t sx, int32_t sy, int32_t stepX) {
     const uint32_t usy = static_cast<uint32_t>(sy);
     const uint32_t row = (usy >> 16) & 0xFF;
     const uint32_t j = (usy >> 12) & 0xF;
+    const int32_t (*weights)[4] = zoomWeights.wInt[j];
     // The weight pairs of this row's sixteenth for every horizontal
     // sixteenth: (w0, w2) and (w1, w3), repeated over the four channels.
     __m128i leftWeights[16], rightWeights[16];
     for (int i = 0; i < 16; ++i) {
-        const int32_t* w = zoomWeights.wInt[j][i];
+        const int32_t* w = weights[i];
         leftWeights[i] = _mm_set1_epi32(static_cast<int32_t>((static_cast<uint32_t>(w[2]) << 16) |
                                                              (static_cast<uint32_t>(w[0]) & 0xFFFF)));
         rightWeights[i] = _mm_set1_epi32(static_cast<int32_t>((static_cast<uint32_t>(w[3]) << 16) |
                                                               (static_cast<uint32_t>(w[1]) & 0xFFFF)));
     }
+    // Per slot taken from the register: the weight pair masks that leave its
+    // weight out of the memory sums (the top row's weights are the low
+    // halves, the bottom row's the high halves).
+    const __m128i all = _mm_set1_epi32(-1);
+    const __m128i withoutTop = _mm_set1_epi32(static_cast<int32_t>(0xFFFF0000u));
+    const __m128i withoutBottom = _mm_set1_epi32(0x0000FFFF);
+    const __m128i leftMask[5] = {withoutTop, all, withoutBottom, all, all};
+    const __m128i rightMask[5] = {all, withoutTop, all, withoutBottom, all};
+
     const __m128i keepWeight = _mm_set1_epi32(zoomWeights.keepInt & 0xFFFF);  // (keep, 0)
     const __m128i zero = _mm_setzero_si128();
     const __m128i limit = _mm_set1_epi32(255);
@@ -166,20 +201,38 @@ void blurSpan(uint32_t* dst, const uint32_t* frame, int32_t count, int32_t sx, i
     // and red truncated.
     const __m128i roundBias = _mm_setr_epi32(127, 0, 0, 0);
     const __m128i roundBit = _mm_setr_epi32(1, 0, 0, 0);
+
+    // The previous pixel of the span: its address and its channels as
+    // 32-bit lanes (blue, green, red, unused), each 0..255. No address
+    // matches before the first pixel.
+    uint32_t previous = 0xFFFFFFFFu;
+    __m128i previousLanes = zero;
+    uint32_t here = static_cast<uint32_t>(dst - frame);
     uint32_t usx = static_cast<uint32_t>(sx);
     for (int32_t n = 0; n < count; ++n) {
         const uint32_t col = (usx >> 16) & 0x1FF;
         const uint32_t i = (usx >> 12) & 0xF;
         const uint32_t top = row * kFrameWidth + col;
+        auto pair = [](uint32_t a, uint32_t b) {
+            return _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int32_t>(a)),
+                                      _mm_cvtsi32_si128(static_cast<int32_t>(b)));
+        };
         __m128i upper, lower;  // low 8 bytes: top-left then top-right; bottom-left then bottom-right
+        uint32_t slot = kNoSlot;
         if (top + kFrameWidth + 1 < static_cast<uint32_t>(kFramePixels)) {
-            upper = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(frame + top));
-            lower = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(frame + top + kFrameWidth));
+            if constexpr (SamplesOwnPixels) {
+                const uint32_t diff = previous - top;
+                slot = diff < kFrameWidth + 2 ? kSlotAt.slot[diff] : kNoSlot;
+            }
+            // Pixel by pixel: a 64-bit load over a pending 32-bit store could
+            // not be forwarded from it either.
+            const uint32_t a0 = slot == 0 ? here : top;
+            const uint32_t a1 = slot == 1 ? here : top + 1;
+            const uint32_t a2 = slot == 2 ? here : top + kFrameWidth;
+            const uint32_t a3 = slot == 3 ? here : top + kFrameWidth + 1;
+            upper = pair(frame[a0], frame[a1]);
+            lower = pair(frame[a2], frame[a3]);
         } else {
-            auto pair = [](uint32_t a, uint32_t b) {
-                return _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int32_t>(a)),
-                                          _mm_cvtsi32_si128(static_cast<int32_t>(b)));
-            };
             upper = pair(clampedSample(frame, row, col), clampedSample(frame, row, col + 1));
             lower = pair(clampedSample(frame, row + 1, col), clampedSample(frame, row + 1, col + 1));
         }
@@ -188,23 +241,50 @@ void blurSpan(uint32_t* dst, const uint32_t* frame, int32_t count, int32_t sx, i
         const __m128i interleaved = _mm_unpacklo_epi8(upper, lower);
         const __m128i left = _mm_unpacklo_epi8(interleaved, zero);
         const __m128i right = _mm_unpackhi_epi8(interleaved, zero);
-        const __m128i old =
-            _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int32_t>(*dst)), zero), zero);
+        const __m128i old = _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int32_t>(*dst)), zero), zero);
         // Lanes: blue, green, red, top byte.
-        const __m128i sum = _mm_add_epi32(
-            _mm_add_epi32(_mm_madd_epi16(left, leftWeights[i]), _mm_madd_epi16(right, rightWeights[i])),
-            _mm_madd_epi16(old, keepWeight));
-        const uint32_t green = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(sum, 1)));
+        const __m128i fromMemory =
+            _mm_add_epi32(_mm_add_epi32(_mm_madd_epi16(left, _mm_and_si128(leftWeights[i], leftMask[slot])),
+                                        _mm_madd_epi16(right, _mm_and_si128(rightWeights[i], rightMask[slot]))),
+                          _mm_madd_epi16(old, keepWeight));
+        // A branch, not a multiply by 0: elsewhere the pixels do not wait
+        // on each other, and must not through the register either.
+        __m128i sum = fromMemory;
+        if (SamplesOwnPixels && slot != kNoSlot)
+            sum = _mm_add_epi32(sum, _mm_madd_epi16(previousLanes, _mm_set1_epi32(weights[i][slot] & 0xFFFF)));
         const __m128i positive = _mm_andnot_si128(_mm_srai_epi32(sum, 31), sum);  // negative sums to 0
-        const __m128i bias = _mm_add_epi32(roundBias, _mm_and_si128(_mm_srli_epi32(positive, 8), roundBit));
+        const __m128i rounded =
+            _mm_add_epi32(_mm_add_epi32(positive, roundBias), _mm_and_si128(_mm_srli_epi32(positive, 8), roundBit));
         // At most 257 in the low half of each lane, 0 in the high half: the
         // 16-bit minimum clamps the lane to 255.
-        const __m128i channel = _mm_min_epi16(_mm_srli_epi32(_mm_add_epi32(positive, bias), 8), limit);
+        const __m128i channel = _mm_min_epi16(_mm_srli_epi32(rounded, 8), limit);
         const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(channel, channel), zero);
+        const uint32_t green = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(sum, 1)));
         *dst = (green & 0xFF) << 24 | (static_cast<uint32_t>(_mm_cvtsi128_si32(bytes)) & 0xFFFFFF);
         dst += Direction;
+        previous = here;
+        previousLanes = channel;
+        here += static_cast<uint32_t>(Direction);
         usx += static_cast<uint32_t>(stepX);
     }
+}
+
+template <int Direction>
+void blurSpan(uint32_t* dst, const uint32_t* frame, int32_t count, int32_t sx, int32_t sy, int32_t stepX) {
+    if (count <= 0) return;
+    // The samples lie at addresses row*320 + 0..832 (col up to 511, plus
+    // the bottom-right's 321), or are pulled into the last row; the span's
+    // pixels are count addresses from dst in its direction.
+    const uint32_t row = (static_cast<uint32_t>(sy) >> 16) & 0xFF;
+    const uint32_t lowest = (row < kFrameHeight - 1 ? row : kFrameHeight - 1) * kFrameWidth;
+    const uint32_t highest = row * kFrameWidth + 0x1FF + kFrameWidth + 1;
+    const uint32_t start = static_cast<uint32_t>(dst - frame);
+    const uint32_t first = Direction > 0 ? start : start - static_cast<uint32_t>(count - 1);
+    const uint32_t last = first + static_cast<uint32_t>(count - 1);
+    if (first <= highest && last >= lowest)
+        blurSpanSse<Direction, true>(dst, frame, count, sx, sy, stepX);
+    else
+        blurSpanSse<Direction, false>(dst, frame, count, sx, sy, stepX);
 }
 #else
 template <int Direction>

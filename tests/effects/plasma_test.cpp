@@ -213,6 +213,10 @@ TEST(PlasmaTables, LogAndExpEntries) {
     EXPECT_EQ(Plasma::ExpTable[510], 254);
     EXPECT_EQ(Plasma::ExpTable[511], 254);
     for (int i = 1; i < 512; ++i) EXPECT_LE(Plasma::ExpTable[i - 1], Plasma::ExpTable[i]) << i;
+    // The combined table the drawing reads: exp(log light + log channel).
+    for (int light = 0; light < 256; ++light)
+        for (int c = 0; c < 256; ++c)
+            ASSERT_EQ(Plasma::LitTable[light * 256 + c], T.exp[light + T.log[c]]) << light << "," << c;
 }
 
 TEST(PlasmaTables, LightMapSpot) {
