@@ -149,6 +149,20 @@ constexpr auto kSlotAt = [] {
     return t;
 }();
 
+// Whether any sample of a span may be one of its own pixels. The samples lie
+// at addresses row*320 + 0..832 (col up to 511, plus the bottom-right's
+// 321), or are pulled into the last row; the span's pixels are count
+// addresses from dst in its direction.
+bool samplesOwnPixels(const uint32_t* dst, const uint32_t* frame, int32_t count, int32_t sy, int direction) {
+    const uint32_t row = (static_cast<uint32_t>(sy) >> 16) & 0xFF;
+    const uint32_t lowest = (row < kFrameHeight - 1 ? row : kFrameHeight - 1) * kFrameWidth;
+    const uint32_t highest = row * kFrameWidth + 0x1FF + kFrameWidth + 1;
+    const uint32_t start = static_cast<uint32_t>(dst - frame);
+    const uint32_t first = direction > 0 ? start : start - static_cast<uint32_t>(count - 1);
+    const uint32_t last = first + static_cast<uint32_t>(count - 1);
+    return first <= highest && last >= lowest;
+}
+
 // The same span with the five weighted sums taken by SSE2 multiply-adds:
 // the samples are laid out channel by channel as 16-bit values, each next to
 // the sample it is paired with (top-left with bottom-left, top-right with
@@ -170,49 +184,44 @@ constexpr auto kSlotAt = [] {
 // either way every sample has the value memory holds, so the choice only
 // decides the speed.
 template <int Direction, bool SamplesOwnPixels>
-void blurSpanSse(uint32_t* dst, const uint32_t* frame, int32_t count, int32_t sx, int32_t sy, int32_t stepX) {
-    const uint32_t usy = static_cast<uint32_t>(sy);
-    const uint32_t row = (usy >> 16) & 0xFF;
-    const uint32_t j = (usy >> 12) & 0xF;
-    const int32_t (*weights)[4] = zoomWeights.wInt[j];
-    // The weight pairs of this row's sixteenth for every horizontal
-    // sixteenth: (w0, w2) and (w1, w3), repeated over the four channels.
-    __m128i leftWeights[16], rightWeights[16];
-    for (int i = 0; i < 16; ++i) {
-        const int32_t* w = weights[i];
-        leftWeights[i] = _mm_set1_epi32(static_cast<int32_t>((static_cast<uint32_t>(w[2]) << 16) |
-                                                             (static_cast<uint32_t>(w[0]) & 0xFFFF)));
-        rightWeights[i] = _mm_set1_epi32(static_cast<int32_t>((static_cast<uint32_t>(w[3]) << 16) |
-                                                              (static_cast<uint32_t>(w[1]) & 0xFFFF)));
+class SpanWalker {
+public:
+    SpanWalker(uint32_t* dst, const uint32_t* frame, int32_t sx, int32_t sy, int32_t stepX)
+        : dst_(dst), frame_(frame), here_(static_cast<uint32_t>(dst - frame)), usx_(static_cast<uint32_t>(sx)),
+          stepX_(static_cast<uint32_t>(stepX)) {
+        const uint32_t usy = static_cast<uint32_t>(sy);
+        row_ = (usy >> 16) & 0xFF;
+        weights_ = zoomWeights.wInt[(usy >> 12) & 0xF];
+        // The weight pairs of this row's sixteenth for every horizontal
+        // sixteenth: (w0, w2) and (w1, w3), repeated over the four channels.
+        for (int i = 0; i < 16; ++i) {
+            const int32_t* w = weights_[i];
+            leftWeights_[i] = _mm_set1_epi32(static_cast<int32_t>((static_cast<uint32_t>(w[2]) << 16) |
+                                                                  (static_cast<uint32_t>(w[0]) & 0xFFFF)));
+            rightWeights_[i] = _mm_set1_epi32(static_cast<int32_t>((static_cast<uint32_t>(w[3]) << 16) |
+                                                                   (static_cast<uint32_t>(w[1]) & 0xFFFF)));
+        }
     }
-    // Per slot taken from the register: the weight pair masks that leave its
-    // weight out of the memory sums (the top row's weights are the low
-    // halves, the bottom row's the high halves).
-    const __m128i all = _mm_set1_epi32(-1);
-    const __m128i withoutTop = _mm_set1_epi32(static_cast<int32_t>(0xFFFF0000u));
-    const __m128i withoutBottom = _mm_set1_epi32(0x0000FFFF);
-    const __m128i leftMask[5] = {withoutTop, all, withoutBottom, all, all};
-    const __m128i rightMask[5] = {all, withoutTop, all, withoutBottom, all};
 
-    const __m128i keepWeight = _mm_set1_epi32(zoomWeights.keepInt & 0xFFFF);  // (keep, 0)
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i limit = _mm_set1_epi32(255);
-    // Blue is rounded to nearest (127 plus the quotient's lowest bit), green
-    // and red truncated.
-    const __m128i roundBias = _mm_setr_epi32(127, 0, 0, 0);
-    const __m128i roundBit = _mm_setr_epi32(1, 0, 0, 0);
+    // Blurs the next pixel of the span.
+    [[gnu::always_inline]] inline void step() {
+        // Per slot taken from the register: the weight pair masks that leave
+        // its weight out of the memory sums (the top row's weights are the
+        // low halves, the bottom row's the high halves).
+        const __m128i all = _mm_set1_epi32(-1);
+        const __m128i withoutTop = _mm_set1_epi32(static_cast<int32_t>(0xFFFF0000u));
+        const __m128i withoutBottom = _mm_set1_epi32(0x0000FFFF);
+        const __m128i keepWeight = _mm_set1_epi32(zoomWeights.keepInt & 0xFFFF);  // (keep, 0)
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i limit = _mm_set1_epi32(255);
+        // Blue is rounded to nearest (127 plus the quotient's lowest bit),
+        // green and red truncated.
+        const __m128i roundBias = _mm_setr_epi32(127, 0, 0, 0);
+        const __m128i roundBit = _mm_setr_epi32(1, 0, 0, 0);
 
-    // The previous pixel of the span: its address and its channels as
-    // 32-bit lanes (blue, green, red, unused), each 0..255. No address
-    // matches before the first pixel.
-    uint32_t previous = 0xFFFFFFFFu;
-    __m128i previousLanes = zero;
-    uint32_t here = static_cast<uint32_t>(dst - frame);
-    uint32_t usx = static_cast<uint32_t>(sx);
-    for (int32_t n = 0; n < count; ++n) {
-        const uint32_t col = (usx >> 16) & 0x1FF;
-        const uint32_t i = (usx >> 12) & 0xF;
-        const uint32_t top = row * kFrameWidth + col;
+        const uint32_t col = (usx_ >> 16) & 0x1FF;
+        const uint32_t i = (usx_ >> 12) & 0xF;
+        const uint32_t top = row_ * kFrameWidth + col;
         auto pair = [](uint32_t a, uint32_t b) {
             return _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int32_t>(a)),
                                       _mm_cvtsi32_si128(static_cast<int32_t>(b)));
@@ -221,37 +230,40 @@ void blurSpanSse(uint32_t* dst, const uint32_t* frame, int32_t count, int32_t sx
         uint32_t slot = kNoSlot;
         if (top + kFrameWidth + 1 < static_cast<uint32_t>(kFramePixels)) {
             if constexpr (SamplesOwnPixels) {
-                const uint32_t diff = previous - top;
+                const uint32_t diff = previous_ - top;
                 slot = diff < kFrameWidth + 2 ? kSlotAt.slot[diff] : kNoSlot;
             }
             // Pixel by pixel: a 64-bit load over a pending 32-bit store could
             // not be forwarded from it either.
-            const uint32_t a0 = slot == 0 ? here : top;
-            const uint32_t a1 = slot == 1 ? here : top + 1;
-            const uint32_t a2 = slot == 2 ? here : top + kFrameWidth;
-            const uint32_t a3 = slot == 3 ? here : top + kFrameWidth + 1;
-            upper = pair(frame[a0], frame[a1]);
-            lower = pair(frame[a2], frame[a3]);
+            const uint32_t a0 = slot == 0 ? here_ : top;
+            const uint32_t a1 = slot == 1 ? here_ : top + 1;
+            const uint32_t a2 = slot == 2 ? here_ : top + kFrameWidth;
+            const uint32_t a3 = slot == 3 ? here_ : top + kFrameWidth + 1;
+            upper = pair(frame_[a0], frame_[a1]);
+            lower = pair(frame_[a2], frame_[a3]);
         } else {
-            upper = pair(clampedSample(frame, row, col), clampedSample(frame, row, col + 1));
-            lower = pair(clampedSample(frame, row + 1, col), clampedSample(frame, row + 1, col + 1));
+            upper = pair(clampedSample(frame_, row_, col), clampedSample(frame_, row_, col + 1));
+            lower = pair(clampedSample(frame_, row_ + 1, col), clampedSample(frame_, row_ + 1, col + 1));
         }
         // Bytes: top-left and bottom-left channel by channel, then top-right
         // and bottom-right; widened to 16 bits.
         const __m128i interleaved = _mm_unpacklo_epi8(upper, lower);
         const __m128i left = _mm_unpacklo_epi8(interleaved, zero);
         const __m128i right = _mm_unpackhi_epi8(interleaved, zero);
-        const __m128i old = _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int32_t>(*dst)), zero), zero);
+        const __m128i old =
+            _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int32_t>(*dst_)), zero), zero);
+        const __m128i leftMask = slot == 0 ? withoutTop : (slot == 2 ? withoutBottom : all);
+        const __m128i rightMask = slot == 1 ? withoutTop : (slot == 3 ? withoutBottom : all);
         // Lanes: blue, green, red, top byte.
         const __m128i fromMemory =
-            _mm_add_epi32(_mm_add_epi32(_mm_madd_epi16(left, _mm_and_si128(leftWeights[i], leftMask[slot])),
-                                        _mm_madd_epi16(right, _mm_and_si128(rightWeights[i], rightMask[slot]))),
+            _mm_add_epi32(_mm_add_epi32(_mm_madd_epi16(left, _mm_and_si128(leftWeights_[i], leftMask)),
+                                        _mm_madd_epi16(right, _mm_and_si128(rightWeights_[i], rightMask))),
                           _mm_madd_epi16(old, keepWeight));
         // A branch, not a multiply by 0: elsewhere the pixels do not wait
         // on each other, and must not through the register either.
         __m128i sum = fromMemory;
         if (SamplesOwnPixels && slot != kNoSlot)
-            sum = _mm_add_epi32(sum, _mm_madd_epi16(previousLanes, _mm_set1_epi32(weights[i][slot] & 0xFFFF)));
+            sum = _mm_add_epi32(sum, _mm_madd_epi16(previousLanes_, _mm_set1_epi32(weights_[i][slot] & 0xFFFF)));
         const __m128i positive = _mm_andnot_si128(_mm_srai_epi32(sum, 31), sum);  // negative sums to 0
         const __m128i rounded =
             _mm_add_epi32(_mm_add_epi32(positive, roundBias), _mm_and_si128(_mm_srli_epi32(positive, 8), roundBit));
@@ -260,28 +272,91 @@ void blurSpanSse(uint32_t* dst, const uint32_t* frame, int32_t count, int32_t sx
         const __m128i channel = _mm_min_epi16(_mm_srli_epi32(rounded, 8), limit);
         const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(channel, channel), zero);
         const uint32_t green = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(sum, 1)));
-        *dst = (green & 0xFF) << 24 | (static_cast<uint32_t>(_mm_cvtsi128_si32(bytes)) & 0xFFFFFF);
-        dst += Direction;
-        previous = here;
-        previousLanes = channel;
-        here += static_cast<uint32_t>(Direction);
-        usx += static_cast<uint32_t>(stepX);
+        *dst_ = (green & 0xFF) << 24 | (static_cast<uint32_t>(_mm_cvtsi128_si32(bytes)) & 0xFFFFFF);
+        dst_ += Direction;
+        previous_ = here_;
+        previousLanes_ = channel;
+        here_ += static_cast<uint32_t>(Direction);
+        usx_ += stepX_;
     }
+
+private:
+    uint32_t* dst_;
+    const uint32_t* frame_;
+    // The previous pixel of the span: its address and its channels as
+    // 32-bit lanes (blue, green, red, unused), each 0..255. No address
+    // matches before the first pixel.
+    uint32_t previous_ = 0xFFFFFFFFu;
+    __m128i previousLanes_ = _mm_setzero_si128();
+    uint32_t here_;  // address of the pixel being blurred
+    uint32_t usx_, stepX_;
+    uint32_t row_;
+    const int32_t (*weights_)[4];
+    __m128i leftWeights_[16], rightWeights_[16];
+};
+
+template <int Direction, bool SamplesOwnPixels>
+void blurSpanSse(uint32_t* dst, const uint32_t* frame, int32_t count, int32_t sx, int32_t sy, int32_t stepX) {
+    SpanWalker<Direction, SamplesOwnPixels> walker(dst, frame, sx, sy, stepX);
+    for (int32_t n = 0; n < count; ++n) walker.step();
+}
+
+// Two spans of a quadrant that follow each other, walked together: B runs
+// lag pixels behind A, so while each waits on its own previous pixel the
+// other has work. The caller has checked (spanPairLag) that A never samples
+// B's row and that B only samples pixels of A's that are done by then, so
+// every pixel sees what it would have seen with A walked before B.
+template <int Direction>
+void blurSpanPair(uint32_t* dstA, uint32_t* dstB, const uint32_t* frame, int32_t count, int32_t sx, int32_t syA,
+                  int32_t syB, int32_t stepX, int32_t lag) {
+    SpanWalker<Direction, true> a(dstA, frame, sx, syA, stepX), b(dstB, frame, sx, syB, stepX);
+    int32_t n = 0;
+    for (; n < lag; ++n) a.step();
+    for (; n < count; ++n) {
+        a.step();
+        b.step();
+    }
+    for (n = count - lag; n < count; ++n) b.step();
+}
+
+// How far B must run behind A for blurSpanPair to give the pixels of A
+// walked before B, or -1 when the pair is better left to one span at a time.
+// Only spans well inside the frame are paired: every sample column in
+// 0..318 (so the right-hand sample is in the same row and none is clamped)
+// and sample rows in 0..198. Then A samples only its rows rowA and rowA + 1,
+// which must not be B's; B may sample A's row, at columns that move at most
+// one pixel per pixel along the span, so the first pixel's columns bound
+// how far ahead of B A must be.
+// Spans that do not sample their own pixels do not wait on each other's
+// pixels either, and gain nothing from the pairing.
+int32_t spanPairLag(const uint32_t* frame, const uint32_t* dstA, const uint32_t* dstB, int32_t count, int32_t sx,
+                    int32_t syA, int32_t syB, int32_t stepX, int direction) {
+    if (!samplesOwnPixels(dstA, frame, count, syA, direction) || !samplesOwnPixels(dstB, frame, count, syB, direction))
+        return -1;
+    const int64_t firstSample = sx;
+    const int64_t lastSample = firstSample + static_cast<int64_t>(stepX) * (count - 1);
+    constexpr int64_t kLastColumn = (kFrameWidth - 2) << 16 | 0xFFFF;  // up to column 318 with its fraction
+    constexpr int64_t kLastRow = (kFrameHeight - 2) << 16 | 0xFFFF;    // up to row 198 with its fraction
+    if (firstSample < 0 || lastSample < 0 || firstSample > kLastColumn || lastSample > kLastColumn) return -1;
+    if (syA < 0 || syB < 0 || syA > kLastRow || syB > kLastRow) return -1;
+    const int32_t rowA = syA >> 16, rowB = syB >> 16;
+    const int32_t yA = static_cast<int32_t>((dstA - frame) / kFrameWidth);
+    const int32_t yB = static_cast<int32_t>((dstB - frame) / kFrameWidth);
+    const int32_t firstX = static_cast<int32_t>((dstA - frame) % kFrameWidth);
+    if (rowA == yB || rowA + 1 == yB) return -1;
+    if (rowB != yA && rowB + 1 != yA) return 0;
+    // B's pixel m reads A's columns col(m) and col(m) + 1; walking right A
+    // has done columns up to firstX + m + lag by then, walking left down to
+    // firstX - m - lag.
+    const int32_t col = sx >> 16;
+    const int32_t lag = direction > 0 ? col + 1 - firstX : firstX - col;
+    return lag < 0 ? 0 : (lag < count ? lag : -1);
 }
 
 template <int Direction>
 void blurSpan(uint32_t* dst, const uint32_t* frame, int32_t count, int32_t sx, int32_t sy, int32_t stepX) {
     if (count <= 0) return;
-    // The samples lie at addresses row*320 + 0..832 (col up to 511, plus
-    // the bottom-right's 321), or are pulled into the last row; the span's
-    // pixels are count addresses from dst in its direction.
-    const uint32_t row = (static_cast<uint32_t>(sy) >> 16) & 0xFF;
-    const uint32_t lowest = (row < kFrameHeight - 1 ? row : kFrameHeight - 1) * kFrameWidth;
-    const uint32_t highest = row * kFrameWidth + 0x1FF + kFrameWidth + 1;
-    const uint32_t start = static_cast<uint32_t>(dst - frame);
-    const uint32_t first = Direction > 0 ? start : start - static_cast<uint32_t>(count - 1);
-    const uint32_t last = first + static_cast<uint32_t>(count - 1);
-    if (first <= highest && last >= lowest)
+    if (samplesOwnPixels(dst, frame, count, sy, Direction))
         blurSpanSse<Direction, true>(dst, frame, count, sx, sy, stepX);
     else
         blurSpanSse<Direction, false>(dst, frame, count, sx, sy, stepX);
@@ -333,14 +408,34 @@ void ZoomBlur(uint32_t* frame, int32_t centreX, int32_t centreY, double factor) 
         const int32_t firstX = q.right ? q.x0 : q.x1 - 1;
         const int32_t sx = wrapAdd(cx16, wrapMul(wrapSub(firstX, cx), d));
         const int32_t stepX = q.right ? d : wrapNeg(d);
-        for (int32_t n = 0; n < q.y1 - q.y0; ++n) {
-            const int32_t y = q.upward ? q.y1 - 1 - n : q.y0 + n;
-            const int32_t sy = wrapAdd(cy16, wrapMul(wrapSub(y, cy), d));
+        const int32_t rows = q.y1 - q.y0;
+        auto rowOf = [&q](int32_t n) { return q.upward ? q.y1 - 1 - n : q.y0 + n; };
+        auto syOf = [cy16, cy, d](int32_t y) { return wrapAdd(cy16, wrapMul(wrapSub(y, cy), d)); };
+        for (int32_t n = 0; n < rows;) {
+            const int32_t y = rowOf(n);
+            const int32_t sy = syOf(y);
             uint32_t* dst = frame + y * kFrameWidth + firstX;
+#if defined(__SSE2__)
+            if (n + 1 < rows) {
+                const int32_t nextY = rowOf(n + 1);
+                const int32_t nextSy = syOf(nextY);
+                uint32_t* next = frame + nextY * kFrameWidth + firstX;
+                const int32_t lag = spanPairLag(frame, dst, next, count, sx, sy, nextSy, stepX, q.right ? 1 : -1);
+                if (lag >= 0) {
+                    if (q.right)
+                        blurSpanPair<1>(dst, next, frame, count, sx, sy, nextSy, stepX, lag);
+                    else
+                        blurSpanPair<-1>(dst, next, frame, count, sx, sy, nextSy, stepX, lag);
+                    n += 2;
+                    continue;
+                }
+            }
+#endif
             if (q.right)
                 blurSpanRight(dst, frame, count, sx, sy, stepX);
             else
                 blurSpanLeft(dst, frame, count, sx, sy, stepX);
+            ++n;
         }
     }
 }
