@@ -237,6 +237,13 @@ void Scene3D::wrapTextures(RenderMesh& mesh) {
 }
 
 void Scene3D::clip(const ClipPlane& plane, RenderMesh& mesh) {
+    // Most meshes lie wholly on the inner side of most planes: then no face
+    // can change and one pass over the vertices (fewer than the faces'
+    // corners) settles it. NaN distances count as not inside.
+    bool allInside = true;
+    for (int32_t i = 0; i < mesh.vertexCount && allInside; ++i) allInside = distanceTo(plane, mesh.vertices[i]) >= 0;
+    if (allInside) return;
+
     const int32_t vertexCapacity = capacityFactor * mesh.sourceVertexCount;
     const int32_t faceCapacity = capacityFactor * mesh.sourceFaceCount;
     const int32_t existing = mesh.faceCount;
