@@ -9,7 +9,10 @@
 // ZoomBlur: bilinear sample (16x16 sub-pixel weights from buildZoomWeights),
 // keeping keepWeight/256 of the old pixel. Any centre and factor are safe:
 // rectangles are clamped to the frame and no sample is read outside it.
-// Cost per pixel: one weight look-up, five reads, five 64-bit multiply-adds.
+// Cost per pixel: one weight look-up, five reads, three 16-bit multiply-adds
+// over the channels (SSE2). Where the factor is near 1 each pixel samples the
+// one just written; that sample is kept in a register and two rows are walked
+// side by side, so the wait on it overlaps with other work.
 //
 // zoomFeedback: nearest sample about the fixed centre (160, 100), averaged
 // half and half with the old pixel. Cost per pixel: shifts and masks.
