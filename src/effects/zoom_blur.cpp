@@ -53,7 +53,9 @@ constexpr int32_t kSumBias = 1024;
 constexpr uint64_t kPackedBias =
     uint64_t{kSumBias} | uint64_t{kSumBias} << kFieldBits | uint64_t{kSumBias} << (2 * kFieldBits);
 
-inline uint64_t spread(uint32_t p) {
+// spread, channelOf, truncatedChannel and roundedChannel serve the plain
+// span, which builds without SSE2 use.
+[[maybe_unused]] inline uint64_t spread(uint32_t p) {
     return (p & 0xFF) | static_cast<uint64_t>(p & 0xFF00) << (kFieldBits - 8) |
            static_cast<uint64_t>(p & 0xFF0000) << (2 * kFieldBits - 16);
 }
@@ -70,12 +72,12 @@ inline uint32_t clampedSample(const uint32_t* frame, uint32_t row, uint32_t col)
     return frame[r * kFrameWidth + c];
 }
 
-inline uint32_t channelOf(uint64_t sum, int field) {
+[[maybe_unused]] inline uint32_t channelOf(uint64_t sum, int field) {
     return static_cast<uint32_t>((sum >> (field * kFieldBits)) & kFieldMask);
 }
 
 // S >> 8, 0 for a negative sum, at most 255.
-inline uint32_t truncatedChannel(int32_t s) {
+[[maybe_unused]] inline uint32_t truncatedChannel(int32_t s) {
     const int32_t v = (s < 0 ? 0 : s) >> 8;
     return static_cast<uint32_t>(v > 255 ? 255 : v);
 }
@@ -84,7 +86,7 @@ inline uint32_t truncatedChannel(int32_t s) {
 // most 255 (65535 would round to 256). Adding 127 plus the lowest bit of the
 // quotient carries exactly when the rest passes 128, or equals 128 with an
 // odd quotient.
-inline uint32_t roundedChannel(int32_t s) {
+[[maybe_unused]] inline uint32_t roundedChannel(int32_t s) {
     const int32_t p = s < 0 ? 0 : s;
     const int32_t v = (p + 127 + ((p >> 8) & 1)) >> 8;
     return static_cast<uint32_t>(v > 255 ? 255 : v);
