@@ -627,6 +627,22 @@ int32_t orin_get_stop(uint16_t *chunk_id, long *offset) {
     return ORIN_OK;
 }
 
+const char *orin_describe_stop(int32_t result, char *text, size_t size) {
+    if (!text || size == 0) return "";
+    text[0] = '\0';
+    if (result == ORIN_OK || result == ORIN_ERR_OPEN || result == ORIN_ERR_NOT_LOADED ||
+        result == ORIN_ERR_NULL)
+        return text;
+    uint16_t id;
+    long offset;
+    if (orin_get_stop(&id, &offset) != ORIN_OK) return text;
+    if (id != 0)
+        snprintf(text, size, "stopped in chunk 0x%04X at offset %ld", id, offset);
+    else
+        snprintf(text, size, "stopped at offset %ld", offset);
+    return text;
+}
+
 int32_t orin_world_pass(FILE *file) {
     return orin_run_pass(file, world_table, (int)(sizeof(world_table) / sizeof(world_table[0])), 0);
 }
