@@ -758,6 +758,7 @@ static int32_t h_instance_name(orin_reader *r) {
     if (!name) return ORIN_ERR_NO_MEMORY;
     free(o->name);
     o->name = name;
+    orin_index_renamed(o);
     return ORIN_OK;
 }
 
@@ -796,5 +797,12 @@ static const orin_chunk_row motion_table[] = {
 };
 
 int32_t orin_motion_pass(FILE *file) {
-    return orin_run_pass(file, motion_table, (int)(sizeof(motion_table) / sizeof(motion_table[0])), -1);
+    /* Node headers look records up by name and parents by number; the
+     * index keeps that near-linear in the node count. Without it (out of
+     * memory) the lookups walk the lists and give the same answers. */
+    orin_lib.index = orin_index_build(orin_lib.scene);
+    int32_t rc = orin_run_pass(file, motion_table, (int)(sizeof(motion_table) / sizeof(motion_table[0])), -1);
+    orin_index_free(orin_lib.index);
+    orin_lib.index = NULL;
+    return rc;
 }
