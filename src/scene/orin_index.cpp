@@ -24,28 +24,30 @@
 
 #include "scene/orin_internal.h"
 
-typedef struct entry {
+typedef struct orin_ix_entry {
     void *item;     /* orin_world_node * or orin_kf_node * */
     uint32_t order; /* place in its list (world: 0, 1, ... from the head) */
     int32_t next;   /* next entry with the same key, in list order; -1 ends */
-} entry;
+} orin_ix_entry;
 
-typedef struct group {
+typedef struct orin_ix_group {
     uint32_t hash;
     uint32_t key_at, key_len; /* bytes in the key pool */
     int32_t first, last;      /* entries; -1 when empty */
-} group;
+} orin_ix_group;
 
-typedef struct multimap {
+typedef struct orin_ix_map {
     int32_t *slots; /* group index or -1; the slot count is a power of two */
     uint32_t slot_mask;
-    group *groups;
-    int32_t group_count, group_cap;
-    entry *entries;
-    int32_t entry_count, entry_cap;
+    orin_ix_group *groups;
+    int32_t group_count;
+    size_t group_cap;
+    orin_ix_entry *entries;
+    int32_t entry_count;
+    size_t entry_cap;
     unsigned char *keys;
     size_t key_used, key_cap;
-} multimap;
+} orin_ix_map;
 
 /* 32-bit FNV-1a. */
 static uint32_t hash_bytes(const void *key, size_t len) {
@@ -55,20 +57,20 @@ static uint32_t hash_bytes(const void *key, size_t len) {
     return h;
 }
 
-/* Makes room for `more` items of `size` bytes behind `count`; 0 or -1. */
-static int reserve(void **array, int64_t count, int64_t *cap, int64_t more, size_t size) {
-    if (count + more <= *cap) return 0;
-    int64_t want = *cap ? *cap : 64;
-    while (want < count + more) want *= 2;
-    if (want > INT32_MAX) return -1;
-    void *grown = realloc(*array, (size_t)want * size);
-    if (!grown) return -1;
-    *array = grown;
-    *cap = want;
-    return 0;
+/* `array` with room for `need` items of `size` bytes (the capacity
+ * doubles, from 64); NULL when that cannot be had, the old array kept. Item
+ * counts stay below 2^31, so entries can be linked by int32_t index. */
+static void *grow(void *array, size_t *cap, size_t need, size_t size) {
+    if (need <= *cap) return array;
+    size_t want = *cap ? *cap : 64;
+    while (want < need) want *= 2;
+    if (want > (size_t)INT32_MAX) return NULL;
+    void *grown = realloc(array, want * size);
+    if (grown) *cap = want;
+    return grown;
 }
 
-static void map_free(multimap *m) {
+static void map_free(orin_ix_map *m) {
     free(m->slots);
     free(m->groups);
     free(m->entries);
@@ -76,7 +78,7 @@ static void map_free(multimap *m) {
     memset(m, 0, sizeof(*m));
 }
 
-static int map_rehash(multimap *m, uint32_t slot_count) {
+static int map_rehash(orin_ix_map *m, uint32_t slot_count) {
     int32_t *slots = (int32_t *)malloc(slot_count * sizeof(int32_t));
     if (!slots) return -1;
     for (uint32_t i = 0; i < slot_count; ++i) slots[i] = -1;
@@ -93,11 +95,11 @@ static int map_rehash(multimap *m, uint32_t slot_count) {
 
 /* The group of `key`; with `create`, a new empty one when there is none.
  * -1 when there is none (or it could not be made: then *failed is set). */
-static int32_t map_group(multimap *m, const void *key, size_t len, int create, int *failed) {
+static int32_t map_group(orin_ix_map *m, const void *key, size_t len, int create, int *failed) {
     uint32_t h = hash_bytes(key, len);
     if (m->slots) {
         for (uint32_t s = h & m->slot_mask; m->slots[s] != -1; s = (s + 1) & m->slot_mask) {
-            const group *g = &m->groups[m->slots[s]];
+            const orin_ix_group *g = &m->groups[m->slots[s]];
             if (g->hash == h && g->key_len == len && memcmp(m->keys + g->key_at, key, len) == 0)
                 return m->slots[s];
         }
@@ -111,15 +113,16 @@ static int32_t map_group(multimap *m, const void *key, size_t len, int create, i
             return -1;
         }
     }
-    int64_t gcap = m->group_cap, kcap = (int64_t)m->key_cap;
-    if (reserve((void **)&m->groups, m->group_count, &gcap, 1, sizeof(group)) ||
-        reserve((void **)&m->keys, (int64_t)m->key_used, &kcap, (int64_t)len, 1)) {
+    orin_ix_group *groups =
+        (orin_ix_group *)grow(m->groups, &m->group_cap, (size_t)m->group_count + 1, sizeof(orin_ix_group));
+    if (groups) m->groups = groups;
+    unsigned char *keys = (unsigned char *)grow(m->keys, &m->key_cap, m->key_used + len, 1);
+    if (keys) m->keys = keys;
+    if (!groups || !keys) {
         *failed = 1;
         return -1;
     }
-    m->group_cap = (int32_t)gcap;
-    m->key_cap = (size_t)kcap;
-    group *g = &m->groups[m->group_count];
+    orin_ix_group *g = &m->groups[m->group_count];
     g->hash = h;
     g->key_at = (uint32_t)m->key_used;
     g->key_len = (uint32_t)len;
@@ -134,14 +137,15 @@ static int32_t map_group(multimap *m, const void *key, size_t len, int create, i
 
 /* Adds an entry to group g at its place by `order` (at the end when it is
  * not smaller than the last one's, as for everything appended to a list). */
-static int map_insert(multimap *m, int32_t g, void *item, uint32_t order) {
-    int64_t cap = m->entry_cap;
-    if (reserve((void **)&m->entries, m->entry_count, &cap, 1, sizeof(entry))) return -1;
-    m->entry_cap = (int32_t)cap;
+static int map_insert(orin_ix_map *m, int32_t g, void *item, uint32_t order) {
+    orin_ix_entry *entries =
+        (orin_ix_entry *)grow(m->entries, &m->entry_cap, (size_t)m->entry_count + 1, sizeof(orin_ix_entry));
+    if (!entries) return -1;
+    m->entries = entries;
     int32_t e = m->entry_count++;
     m->entries[e].item = item;
     m->entries[e].order = order;
-    group *gr = &m->groups[g];
+    orin_ix_group *gr = &m->groups[g];
     if (gr->last == -1 || m->entries[gr->last].order <= order) {
         m->entries[e].next = -1;
         if (gr->last == -1)
@@ -163,7 +167,7 @@ static int map_insert(multimap *m, int32_t g, void *item, uint32_t order) {
     return 0;
 }
 
-static int map_add(multimap *m, const void *key, size_t len, void *item, uint32_t order) {
+static int map_add(orin_ix_map *m, const void *key, size_t len, void *item, uint32_t order) {
     int failed = 0;
     int32_t g = map_group(m, key, len, 1, &failed);
     if (g < 0) return -1;
@@ -172,9 +176,9 @@ static int map_add(multimap *m, const void *key, size_t len, void *item, uint32_
 
 struct orin_pass_index {
     orin_scene *scene;
-    multimap names;   /* record name -> world nodes */
-    multimap records; /* record address -> world nodes (to follow renames) */
-    multimap numbers; /* node number -> keyframer nodes */
+    orin_ix_map names;   /* record name -> world nodes */
+    orin_ix_map records; /* record address -> world nodes (to follow renames) */
+    orin_ix_map numbers; /* node number -> keyframer nodes */
     uint32_t next_order; /* order of the next world node appended */
     uint32_t next_node;  /* order of the next keyframer node appended */
     int failed;          /* could not keep up: answer nothing */
