@@ -761,22 +761,14 @@ int main(int argc, char** argv) {
     int status = 0;
     if (world != ORIN_OK || motion != ORIN_OK) {
         int32_t code = world != ORIN_OK ? world : motion;
-        // Where the reader stopped: the chunk it was in and its file offset.
-        // A file that cannot be opened, or a motion pass refused for want
-        // of a world, never started reading.
-        std::string where;
-        uint16_t chunkId = 0;
-        long offset = 0;
-        if (code != ORIN_ERR_OPEN && code != ORIN_ERR_NOT_LOADED && orin_get_stop(&chunkId, &offset) == ORIN_OK) {
-            char text[96];
-            if (chunkId != 0)
-                std::snprintf(text, sizeof text, "; stopped in chunk 0x%04X at offset %ld", chunkId, offset);
-            else
-                std::snprintf(text, sizeof text, "; stopped at offset %ld", offset);
-            where = text;
-        }
-        std::fprintf(stderr, "marrow-scene: %s: %s pass failed: %s (%d)%s\n", path.c_str(),
-                     world != ORIN_OK ? "world" : "motion", orin_result_name(code), code, where.c_str());
+        // Where the reader stopped: the chunk it was in and its file offset
+        // (nothing for a file that cannot be opened, or a motion pass
+        // refused for want of a world: neither started reading).
+        char where[96];
+        orin_describe_stop(code, where, sizeof where);
+        std::fprintf(stderr, "marrow-scene: %s: %s pass failed: %s (%d)%s%s\n", path.c_str(),
+                     world != ORIN_OK ? "world" : "motion", orin_result_name(code), code, where[0] ? "; " : "",
+                     where);
         status = 1;
     } else if (frameResult != ORIN_OK) {
         std::fprintf(stderr, "marrow-scene: %s: frame %s refused: %s (%d); the scene runs from %s to %s\n",

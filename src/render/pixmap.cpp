@@ -184,10 +184,12 @@ void Pixmap::load_jpeg(const char* path) {
     DecodedImage image = decodeJpeg(file);
     std::fclose(file);
     if (!image.ok()) {
-        // libjpeg's own message alone, as its standard output_message prints
-        // it; our own refusals name the file.
+        // libjpeg's message exactly as it formats it, behind the file it
+        // refused (its own output_message would print the text alone, and
+        // with many images at start that does not say which one); our own
+        // refusals name the file too.
         if (image.status == DecodedImage::Status::LibraryError)
-            std::fprintf(stderr, "%s\n", image.error.c_str());
+            std::fprintf(stderr, "%s: %s\n", path, image.error.c_str());
         else
             std::fprintf(stderr, "load_jpeg: %s: %s\n", path, image.error.c_str());
         std::exit(1);

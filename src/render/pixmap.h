@@ -16,8 +16,8 @@
 // standard handling (one line on standard error) and decoding goes on.
 //
 // Pixmap::load_jpeg is what the program calls: on failure it prints the
-// message and ends the process with exit status 1, so callers never see a
-// failed load.
+// message naming the file and ends the process with exit status 1, so
+// callers never see a failed load.
 #pragma once
 
 #include <cstddef>

@@ -85,10 +85,14 @@ void Scene3D::load(const char* path) {
     const std::string file = withSlashes(path);
     int32_t result = orin_load_world(file.c_str(), scene);
     if (result == ORIN_OK) result = orin_load_motion(file.c_str(), scene);
-    if (result != ORIN_OK)
+    if (result != ORIN_OK) {
+        char where[96];  // where the reader stopped, when it read the file
+        orin_describe_stop(result, where, sizeof where);
         fail(std::string(path) + ": " +
              (result == ORIN_ERR_OPEN ? std::string("cannot be opened")
-                                      : std::string("cannot be read as a 3DS scene (") + orin_result_name(result) + ")"));
+                                      : std::string("cannot be read as a 3DS scene (") + orin_result_name(result) + ")") +
+             (where[0] ? std::string("; ") + where : std::string()));
+    }
     orin_set_scene(scene);
 
     orin_world_node* node = nullptr;

@@ -24,6 +24,7 @@
  */
 #pragma once
 
+#include <stddef.h>
 #include <stdint.h>
 
 #ifdef __cplusplus
@@ -399,6 +400,14 @@ int32_t orin_record_id(const orin_world_node *node);
  * 0 with both filled in; ORIN_ERR_NOT_LOADED when that pass did not fail or
  * no pass has run; ORIN_ERR_NULL for a NULL argument. */
 int32_t orin_get_stop(uint16_t *chunk_id, long *offset);
+/* Where a load that returned `result` stopped, as text for its error
+ * message: "stopped in chunk 0x4110 at offset 46", or "stopped at offset 28"
+ * when the chunk id is 0. Empty when the load never read the file (ORIN_OK,
+ * ORIN_ERR_OPEN, ORIN_ERR_NOT_LOADED, ORIN_ERR_NULL: the library-wide stop
+ * belongs to an earlier pass) or orin_get_stop has nothing. Writes at most
+ * `size` bytes with the terminator; returns `text` ("" when it is NULL or
+ * size is 0). */
+const char *orin_describe_stop(int32_t result, char *text, size_t size);
 
 /* "ORIN_OK", "ORIN_ERR_READ", ...; "ORIN_ERR_UNKNOWN" for other codes. */
 const char *orin_result_name(int32_t code);

@@ -627,6 +627,22 @@ int32_t orin_get_stop(uint16_t *chunk_id, long *offset) {
     return ORIN_OK;
 }
 
+const char *orin_describe_stop(int32_t result, char *text, size_t size) {
+    if (!text || size == 0) return "";
+    text[0] = '\0';
+    if (result == ORIN_OK || result == ORIN_ERR_OPEN || result == ORIN_ERR_NOT_LOADED ||
+        result == ORIN_ERR_NULL)
+        return text;
+    uint16_t id;
+    long offset;
+    if (orin_get_stop(&id, &offset) != ORIN_OK) return text;
+    if (id != 0)
+        snprintf(text, size, "stopped in chunk 0x%04X at offset %ld", id, offset);
+    else
+        snprintf(text, size, "stopped at offset %ld", offset);
+    return text;
+}
+
 int32_t orin_world_pass(FILE *file) {
     return orin_run_pass(file, world_table, (int)(sizeof(world_table) / sizeof(world_table[0])), 0);
 }
@@ -742,6 +758,7 @@ static int32_t h_instance_name(orin_reader *r) {
     if (!name) return ORIN_ERR_NO_MEMORY;
     free(o->name);
     o->name = name;
+    orin_index_renamed(o);
     return ORIN_OK;
 }
 
@@ -780,5 +797,12 @@ static const orin_chunk_row motion_table[] = {
 };
 
 int32_t orin_motion_pass(FILE *file) {
-    return orin_run_pass(file, motion_table, (int)(sizeof(motion_table) / sizeof(motion_table[0])), -1);
+    /* Node headers look records up by name and parents by number; the
+     * index keeps that near-linear in the node count. Without it (out of
+     * memory) the lookups walk the lists and give the same answers. */
+    orin_lib.index = orin_index_build(orin_lib.scene);
+    int32_t rc = orin_run_pass(file, motion_table, (int)(sizeof(motion_table) / sizeof(motion_table[0])), -1);
+    orin_index_free(orin_lib.index);
+    orin_lib.index = NULL;
+    return rc;
 }

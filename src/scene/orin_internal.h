@@ -47,11 +47,14 @@ typedef struct orin_reader {
     uint16_t stop_id;
 } orin_reader;
 
+typedef struct orin_pass_index orin_pass_index;
+
 typedef struct orin_library {
     orin_scene *scene;   /* active scene */
     orin_camera *camera; /* active camera */
     int32_t flags;       /* ORIN_HIERARCHY | ORIN_NORMALS | ... */
     orin_reader reader;
+    orin_pass_index *index; /* lookups of the running motion pass, or NULL */
 } orin_library;
 
 extern orin_library orin_lib;
@@ -89,6 +92,28 @@ int32_t orin_motion_pass(FILE *file);
 /* First world node of the given types (mask of ORIN_CAMERA...) named `name`;
  * NULL when none or without an active scene. */
 orin_world_node *orin_find_record(const char *name, int32_t type_mask);
+
+/* The motion pass's lookup index (orin_index.cpp): built from the scene's
+ * lists when the pass starts, kept up to date by the hooks below while it
+ * is orin_lib.index, freed when the pass ends. Its answers are exactly those
+ * of walking the lists. NULL from orin_index_build when out of memory. */
+orin_pass_index *orin_index_build(orin_scene *scene);
+void orin_index_free(orin_pass_index *index);
+/* orin_lib.index while it serves the active scene and has kept up with
+ * every change; NULL otherwise (callers then walk the lists). */
+orin_pass_index *orin_active_index(void);
+/* Hooks, called after the change: a world node appended, a world record's
+ * name replaced, a keyframer node appended. No-ops without an index. */
+void orin_index_world_added(orin_world_node *node);
+void orin_index_renamed(const void *record);
+void orin_index_node_added(orin_kf_node *node);
+/* What orin_find_record gives. */
+orin_world_node *orin_index_find_record(orin_pass_index *index, const char *name, int32_t type_mask);
+/* Keyframer nodes numbered `number` in list order: start with *cursor = -1;
+ * NULL after the last. */
+orin_kf_node *orin_index_next_node(orin_pass_index *index, int32_t number, int32_t *cursor);
+/* The last keyframer node numbered `number`, or NULL. */
+orin_kf_node *orin_index_last_node(orin_pass_index *index, int32_t number);
 
 /* Frees one world record with everything it owns. */
 void orin_free_record(int32_t type, void *record);

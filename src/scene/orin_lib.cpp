@@ -91,6 +91,8 @@ void orin_free_record(int32_t type, void *record) {
 
 orin_world_node *orin_find_record(const char *name, int32_t type_mask) {
     if (!orin_lib.scene || !name) return NULL;
+    orin_pass_index *index = orin_active_index();
+    if (index) return orin_index_find_record(index, name, type_mask);
     for (orin_world_node *n = orin_lib.scene->world; n; n = n->next) {
         if (!(n->type & type_mask)) continue;
         const char *rn = orin_record_name(n);
@@ -288,6 +290,7 @@ int32_t orin_add_world(int32_t type, void *record) {
     else
         s->world = n;
     s->world_last = n;
+    orin_index_world_added(n);
     return ORIN_OK;
 }
 
@@ -307,15 +310,22 @@ int32_t orin_add_node(int32_t type, int32_t number, int32_t parent_number, void 
     else
         s->nodes = n;
     s->nodes_last = n;
+    orin_index_node_added(n);
     if (parent_number != -1) {
         /* Every node with the parent's number adopts the new one as its
          * first child; with several such nodes the last one in list order
-         * ends up as `parent` (file order keeps parents before children). */
-        for (orin_kf_node *p = s->nodes; p; p = p->next) {
-            if (p->id != parent_number) continue;
-            n->parent = p;
-            n->brother = p->child;
-            p->child = n;
+         * ends up as `parent` (file order keeps parents before children).
+         * During a motion pass the index lists those nodes in list order. */
+        orin_pass_index *index = orin_active_index();
+        int32_t cursor = -1;
+        orin_kf_node *p = index ? orin_index_next_node(index, parent_number, &cursor) : s->nodes;
+        while (p) {
+            if (p->id == parent_number) {
+                n->parent = p;
+                n->brother = p->child;
+                p->child = n;
+            }
+            p = index ? orin_index_next_node(index, parent_number, &cursor) : p->next;
         }
     }
     return ORIN_OK;

@@ -111,7 +111,8 @@ int32_t orin_place_track(int32_t track_type, int32_t node_number, orin_track *tr
     /* The last node with the number: tracks follow their node's header, so
      * where numbers repeat (a second motion load appends its nodes) the
      * latest is the one being read. */
-    orin_kf_node *node = s->nodes_last;
+    orin_pass_index *index = orin_active_index();
+    orin_kf_node *node = index ? orin_index_last_node(index, node_number) : s->nodes_last;
     while (node && node->id != node_number) node = node->prev;
     if (!node) return ORIN_ERR_LOOKUP;
     orin_track **slot = track_slot(node, track_type);

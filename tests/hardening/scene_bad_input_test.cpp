@@ -145,6 +145,43 @@ TEST(SceneBadInput, TheStopPositionNamesTheInnermostChunkThatFailed) {
     EXPECT_EQ(orin_get_stop(&id, nullptr), ORIN_ERR_NULL);
 }
 
+// The text the error messages append: the stop of the pass that failed, and
+// nothing for results that never read the file (the library-wide stop then
+// belongs to an earlier pass).
+TEST(SceneBadInput, TheStopTextNamesTheChunkAndOffsetOfTheFailedPass) {
+    char text[64];
+    SceneLoad counts(file([](w::ChunkWriter& c) {
+        c.begin(0x4000);
+        c.str("M");
+        c.begin(0x4100);
+        c.begin(0x4110);
+        c.u16(0xFFFF);
+        c.end();
+        c.end();
+        c.end();
+    }));
+    ASSERT_EQ(counts.world, ORIN_ERR_READ);
+    EXPECT_STREQ(orin_describe_stop(ORIN_ERR_READ, text, sizeof text), "stopped in chunk 0x4110 at offset 46");
+    EXPECT_STREQ(orin_describe_stop(ORIN_ERR_LOOKUP, text, sizeof text), "stopped in chunk 0x4110 at offset 46");
+    for (int32_t unread : {ORIN_OK, ORIN_ERR_OPEN, ORIN_ERR_NOT_LOADED, ORIN_ERR_NULL})
+        EXPECT_STREQ(orin_describe_stop(unread, text, sizeof text), "") << unread;
+    // A short buffer keeps the start and its terminator; none is no text.
+    char small[12];
+    EXPECT_STREQ(orin_describe_stop(ORIN_ERR_READ, small, sizeof small), "stopped in ");
+    EXPECT_STREQ(orin_describe_stop(ORIN_ERR_READ, nullptr, 8), "");
+    EXPECT_STREQ(orin_describe_stop(ORIN_ERR_READ, text, 0), "");
+
+    auto old = file(nullptr);
+    old[28] = 1;
+    SceneLoad version(old);
+    ASSERT_EQ(version.world, ORIN_ERR_VERSION);
+    EXPECT_STREQ(orin_describe_stop(ORIN_ERR_VERSION, text, sizeof text), "stopped at offset 28");
+
+    SceneLoad good(file([](w::ChunkWriter& c) { triangleMesh(c, "T"); }));
+    ASSERT_EQ(good.motion, ORIN_OK);
+    EXPECT_STREQ(orin_describe_stop(ORIN_ERR_READ, text, sizeof text), "");
+}
+
 TEST(SceneBadInput, TenThousandLevelsDeepStopAtTheFirstLevelPastTheCap) {
     SceneLoad l(file([](w::ChunkWriter& c) {
         for (int i = 0; i < 10000; ++i) c.begin(0x3D3D);
@@ -654,4 +691,93 @@ TEST(SceneBadInput, TheUpdateEndsOnASelfParentedNode) {
     ASSERT_EQ(l.motion, ORIN_OK);
     ASSERT_EQ(l.scene->nodes->parent, l.scene->nodes);
     EXPECT_TRUE(updatesStayFinite(l));
+}
+
+// The presentation's own start-up error for a broken scene in its data set
+// names the file, the result and where the reader stopped, as marrow-scene
+// does. The scenes load after the images and before any window opens, so
+// the program runs without a display.
+TEST(SceneBadInput, TheStartUpErrorForABrokenSceneSaysWhereTheReaderStopped) {
+    const std::string marrow = builtTool("marrow"), assets = builtTool("marrow-assets");
+    if (access(marrow.c_str(), X_OK) != 0 || access(assets.c_str(), X_OK) != 0)
+        GTEST_SKIP() << "marrow or marrow-assets not built";
+    const std::string dir = tempPath("data");
+    ToolRun made = runTool(assets, {dir, "--music-seconds", "1"});
+    ASSERT_EQ(made.status, 0) << made.err;
+    const std::string scene1 = dir + "/scenes/scene1.3ds", scene2 = dir + "/scenes/scene2.3ds";
+    ASSERT_EQ(access(scene1.c_str(), R_OK), 0);
+    auto start = [&] {
+        return runTool("env", {"-C", dir, "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "SDL_AUDIODRIVER=dummy", marrow});
+    };
+    // One whole line of standard error, whatever its line end.
+    auto hasLine = [](const std::string& err, const std::string& line) {
+        size_t at = 0;
+        while (at < err.size()) {
+            size_t end = err.find('\n', at);
+            if (end == std::string::npos) end = err.size();
+            std::string have = err.substr(at, end - at);
+            if (!have.empty() && have.back() == '\r') have.pop_back();
+            if (have == line) return true;
+            at = end + 1;
+        }
+        return false;
+    };
+    std::string error;
+
+    // The first scene fails in the world pass: its vertex chunk @46 claims
+    // more vertices than it holds.
+    const std::vector<uint8_t> good1 = [&] {
+        FILE* f = std::fopen(scene1.c_str(), "rb");
+        std::vector<uint8_t> bytes;
+        for (int ch; f && (ch = std::fgetc(f)) != EOF;) bytes.push_back(static_cast<uint8_t>(ch));
+        if (f) std::fclose(f);
+        return bytes;
+    }();
+    ASSERT_FALSE(good1.empty());
+    ASSERT_TRUE(w::writeFile(scene1, file([](w::ChunkWriter& c) {
+                                 c.begin(0x4000);
+                                 c.str("M");
+                                 c.begin(0x4100);
+                                 c.begin(0x4110);
+                                 c.u16(2);
+                                 c.end();
+                                 c.end();
+                                 c.end();
+                             }),
+                             error))
+        << error;
+    ToolRun r = start();
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(hasLine(r.err, "scenes\\scene1.3ds: cannot be read as a 3DS scene (ORIN_ERR_READ); "
+                               "stopped in chunk 0x4110 at offset 46"))
+        << r.err;
+
+    // The first scene restored, the second fails in the motion pass: its
+    // node header @102 names no record.
+    ASSERT_TRUE(w::writeFile(scene1, good1, error)) << error;
+    ASSERT_TRUE(w::writeFile(scene2,
+                             file([](w::ChunkWriter& c) { triangleMesh(c, "A"); },
+                                  [](w::ChunkWriter& c) {
+                                      c.begin(0xB002);
+                                      c.begin(0xB010);
+                                      c.str("Nobody");
+                                      c.u16(0), c.u16(0), c.s16(-1);
+                                      c.end();
+                                      c.end();
+                                  }),
+                             error))
+        << error;
+    r = start();
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("scenes\\scene1.3ds, frames"), std::string::npos) << r.err;
+    EXPECT_TRUE(hasLine(r.err, "scenes\\scene2.3ds: cannot be read as a 3DS scene (ORIN_ERR_LOOKUP); "
+                               "stopped in chunk 0xB010 at offset 102"))
+        << r.err;
+
+    // A scene that is missing was never read: no position.
+    std::remove(scene2.c_str());
+    r = start();
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(hasLine(r.err, "scenes\\scene2.3ds: cannot be opened")) << r.err;
+    EXPECT_EQ(std::system(("rm -rf '" + dir + "'").c_str()), 0);
 }
