@@ -26,6 +26,27 @@ std::string tempFile(const std::vector<uint8_t>& bytes, const std::string& name)
     return path;
 }
 
+std::vector<uint8_t> sceneFile(const SceneBody& editor, const SceneBody& keyframer) {
+    marrow::w3ds::ChunkWriter c;
+    c.begin(0x4D4D);
+    c.begin(0x0002);
+    c.u32(3);
+    c.end();
+    c.begin(0x3D3D);
+    c.begin(0x3D3E);
+    c.u32(3);
+    c.end();
+    if (editor) editor(c);
+    c.end();
+    if (keyframer) {
+        c.begin(0xB000);
+        keyframer(c);
+        c.end();
+    }
+    c.end();
+    return c.data();
+}
+
 std::string builtTool(const std::string& name) { return std::string(MARROW_BUILD_DIR) + "/" + name; }
 
 static std::string slurp(const std::string& path) {

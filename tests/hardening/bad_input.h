@@ -4,10 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "scene/orin.h"
+#include "writer3ds.h"
 
 namespace hardening {
 
@@ -15,6 +17,13 @@ namespace hardening {
 std::string tempPath(const std::string& name);
 // Writes bytes to a fresh temporary file; returns its path.
 std::string tempFile(const std::vector<uint8_t>& bytes, const std::string& name);
+
+// A 3DS file: main chunk @0, version chunk @6 (10 bytes), editor @16, mesh
+// version @22 (10 bytes), then what `editor` writes (from file offset 32),
+// then a keyframer chunk around what `keyframer` writes when it is given.
+using SceneBody = std::function<void(marrow::w3ds::ChunkWriter&)>;
+constexpr long kEditorBody = 32;
+std::vector<uint8_t> sceneFile(const SceneBody& editor, const SceneBody& keyframer = {});
 
 // A built executable next to this test binary's build tree (MARROW_BUILD_DIR).
 std::string builtTool(const std::string& name);

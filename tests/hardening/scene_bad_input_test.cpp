@@ -20,31 +20,23 @@ namespace w = marrow::w3ds;
 
 namespace {
 
-using Body = std::function<void(w::ChunkWriter&)>;
+using Body = SceneBody;
 
-// Main chunk @0, version chunk @6 (10 bytes), editor @16, mesh version @22
-// (10 bytes): the editor's own chunks start at file offset 32.
-constexpr long kEditorBody = 32;
+std::vector<uint8_t> file(const Body& editor, const Body& keyframer = {}) { return sceneFile(editor, keyframer); }
 
-std::vector<uint8_t> file(const Body& editor, const Body& keyframer = {}) {
-    w::ChunkWriter c;
-    c.begin(0x4D4D);
-    c.begin(0x0002);
-    c.u32(3);
-    c.end();
-    c.begin(0x3D3D);
-    c.begin(0x3D3E);
-    c.u32(3);
-    c.end();
-    if (editor) editor(c);
-    c.end();
-    if (keyframer) {
-        c.begin(0xB000);
-        keyframer(c);
+// A mesh whose vertex chunk (@46) claims two vertices and holds none: the
+// world pass stops there.
+std::vector<uint8_t> shortVerticesScene() {
+    return file([](w::ChunkWriter& c) {
+        c.begin(0x4000);
+        c.str("M");
+        c.begin(0x4100);
+        c.begin(0x4110);
+        c.u16(2);
         c.end();
-    }
-    c.end();
-    return c.data();
+        c.end();
+        c.end();
+    });
 }
 
 void triangleMesh(w::ChunkWriter& c, const std::string& name) {
@@ -477,17 +469,7 @@ TEST(SceneBadInput, MarrowSceneNamesTheFileTheCodeAndWhereTheReaderStopped) {
     const std::string tool = builtTool("marrow-scene");
     if (access(tool.c_str(), X_OK) != 0) GTEST_SKIP() << "marrow-scene not built";
     // World pass: the vertex chunk at 46 holds fewer vertices than it says.
-    const std::string world = tempFile(file([](w::ChunkWriter& c) {
-                                           c.begin(0x4000);
-                                           c.str("M");
-                                           c.begin(0x4100);
-                                           c.begin(0x4110);
-                                           c.u16(2);
-                                           c.end();
-                                           c.end();
-                                           c.end();
-                                       }),
-                                       "short_vertices.3ds");
+    const std::string world = tempFile(shortVerticesScene(), "short_vertices.3ds");
     ToolRun r = runTool(tool, {world});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "marrow-scene: " + world +
@@ -734,17 +716,7 @@ TEST(SceneBadInput, TheStartUpErrorForABrokenSceneSaysWhereTheReaderStopped) {
         return bytes;
     }();
     ASSERT_FALSE(good1.empty());
-    ASSERT_TRUE(w::writeFile(scene1, file([](w::ChunkWriter& c) {
-                                 c.begin(0x4000);
-                                 c.str("M");
-                                 c.begin(0x4100);
-                                 c.begin(0x4110);
-                                 c.u16(2);
-                                 c.end();
-                                 c.end();
-                                 c.end();
-                             }),
-                             error))
+    ASSERT_TRUE(w::writeFile(scene1, shortVerticesScene(), error))
         << error;
     ToolRun r = start();
     EXPECT_EQ(r.status, 1);

@@ -63,27 +63,14 @@ void node(w::ChunkWriter& c, uint16_t kind, const std::string& name, int16_t par
     c.end();
 }
 
-std::vector<uint8_t> file(const std::function<void(w::ChunkWriter&)>& editor,
-                          const std::function<void(w::ChunkWriter&)>& keyframer) {
-    w::ChunkWriter c;
-    c.begin(0x4D4D);
-    c.begin(0x0002);
-    c.u32(3);
-    c.end();
-    c.begin(0x3D3D);
-    c.begin(0x3D3E);
-    c.u32(3);
-    c.end();
-    editor(c);
-    c.end();
-    c.begin(0xB000);
-    c.begin(0xB008);
-    c.u32(0), c.u32(100);
-    c.end();
-    keyframer(c);
-    c.end();
-    c.end();
-    return c.data();
+// A scene with a keyframer of frames 0 to 100.
+std::vector<uint8_t> file(const SceneBody& editor, const SceneBody& keyframer) {
+    return sceneFile(editor, [&keyframer](w::ChunkWriter& c) {
+        c.begin(0xB008);
+        c.u32(0), c.u32(100);
+        c.end();
+        keyframer(c);
+    });
 }
 
 // Node i (numbered i by counting, as no node has a number chunk) hangs
