@@ -47,6 +47,26 @@ std::vector<uint8_t> sceneFile(const SceneBody& editor, const SceneBody& keyfram
     return c.data();
 }
 
+void node(marrow::w3ds::ChunkWriter& c, uint16_t kind, const std::string& name, int16_t parent, int number,
+          const std::string& instance) {
+    c.begin(kind);
+    if (number >= 0) {
+        c.begin(0xB030);
+        c.u16(static_cast<uint16_t>(number));
+        c.end();
+    }
+    c.begin(0xB010);
+    c.str(name);
+    c.u16(0), c.u16(0), c.s16(parent);
+    c.end();
+    if (!instance.empty()) {
+        c.begin(0xB011);
+        c.str(instance);
+        c.end();
+    }
+    c.end();
+}
+
 std::string builtTool(const std::string& name) { return std::string(MARROW_BUILD_DIR) + "/" + name; }
 
 static std::string slurp(const std::string& path) {

@@ -25,6 +25,11 @@ using SceneBody = std::function<void(marrow::w3ds::ChunkWriter&)>;
 constexpr long kEditorBody = 32;
 std::vector<uint8_t> sceneFile(const SceneBody& editor, const SceneBody& keyframer = {});
 
+// A node chunk of kind `kind` (0xB002 object, 0xB003 camera): optional node
+// number, header with the name and parent, optional instance name.
+void node(marrow::w3ds::ChunkWriter& c, uint16_t kind, const std::string& name, int16_t parent, int number = -1,
+          const std::string& instance = "");
+
 // A built executable next to this test binary's build tree (MARROW_BUILD_DIR).
 std::string builtTool(const std::string& name);
 

@@ -24,15 +24,16 @@ using Body = SceneBody;
 
 std::vector<uint8_t> file(const Body& editor, const Body& keyframer = {}) { return sceneFile(editor, keyframer); }
 
-// A mesh whose vertex chunk (@46) claims two vertices and holds none: the
-// world pass stops there.
-std::vector<uint8_t> shortVerticesScene() {
-    return file([](w::ChunkWriter& c) {
+// A mesh "M" whose vertex chunk (@46) claims `count` vertices and holds
+// `held` coordinates: the world pass stops there when they fall short.
+std::vector<uint8_t> shortVerticesScene(uint16_t count = 2, int held = 0) {
+    return file([count, held](w::ChunkWriter& c) {
         c.begin(0x4000);
         c.str("M");
         c.begin(0x4100);
         c.begin(0x4110);
-        c.u16(2);
+        c.u16(count);
+        for (int k = 0; k < held; ++k) c.f32(0);
         c.end();
         c.end();
         c.end();
@@ -54,15 +55,21 @@ void triangleMesh(w::ChunkWriter& c, const std::string& name) {
 }
 
 void objectNode(w::ChunkWriter& c, const std::string& name, int number, int16_t parent) {
-    c.begin(0xB002);
-    c.begin(0xB030);
-    c.u16(static_cast<uint16_t>(number));
-    c.end();
-    c.begin(0xB010);
-    c.str(name);
-    c.u16(0), c.u16(0), c.s16(parent);
-    c.end();
-    c.end();
+    node(c, 0xB002, name, parent, number);
+}
+
+// The mesh "A" and a node header (@102) naming no record: the motion pass
+// stops there.
+std::vector<uint8_t> unknownNodeScene() {
+    return file([](w::ChunkWriter& c) { triangleMesh(c, "A"); },
+                [](w::ChunkWriter& c) {
+                    c.begin(0xB002);
+                    c.begin(0xB010);
+                    c.str("Nobody");
+                    c.u16(0), c.u16(0), c.s16(-1);
+                    c.end();
+                    c.end();
+                });
 }
 
 uint32_t bits(float f) {
@@ -97,17 +104,7 @@ TEST(SceneBadInput, EveryChunkLengthBelowTheHeaderIsRefusedWhereItStands) {
 TEST(SceneBadInput, TheStopPositionNamesTheInnermostChunkThatFailed) {
     // A vertex count the chunk cannot hold: the vertex chunk itself, inside
     // object @32 (6 + "M\0"), mesh @40, vertex chunk @46.
-    SceneLoad counts(file([](w::ChunkWriter& c) {
-        c.begin(0x4000);
-        c.str("M");
-        c.begin(0x4100);
-        c.begin(0x4110);
-        c.u16(0xFFFF);
-        c.f32(0), c.f32(0), c.f32(0);
-        c.end();
-        c.end();
-        c.end();
-    }));
+    SceneLoad counts(shortVerticesScene(0xFFFF, 3));
     EXPECT_EQ(counts.world, ORIN_ERR_READ);
     EXPECT_EQ(counts.stopId, 0x4110);
     EXPECT_EQ(counts.stopOffset, kEditorBody + 14);
@@ -142,16 +139,7 @@ TEST(SceneBadInput, TheStopPositionNamesTheInnermostChunkThatFailed) {
 // belongs to an earlier pass).
 TEST(SceneBadInput, TheStopTextNamesTheChunkAndOffsetOfTheFailedPass) {
     char text[64];
-    SceneLoad counts(file([](w::ChunkWriter& c) {
-        c.begin(0x4000);
-        c.str("M");
-        c.begin(0x4100);
-        c.begin(0x4110);
-        c.u16(0xFFFF);
-        c.end();
-        c.end();
-        c.end();
-    }));
+    SceneLoad counts(shortVerticesScene(0xFFFF));
     ASSERT_EQ(counts.world, ORIN_ERR_READ);
     EXPECT_STREQ(orin_describe_stop(ORIN_ERR_READ, text, sizeof text), "stopped in chunk 0x4110 at offset 46");
     EXPECT_STREQ(orin_describe_stop(ORIN_ERR_LOOKUP, text, sizeof text), "stopped in chunk 0x4110 at offset 46");
@@ -477,16 +465,7 @@ TEST(SceneBadInput, MarrowSceneNamesTheFileTheCodeAndWhereTheReaderStopped) {
 
     // Motion pass: a node header naming no record. The keyframer starts
     // after the editor: 32 + 58 (the mesh "A") = 90; node @96, header @102.
-    const std::string motion = tempFile(file([](w::ChunkWriter& c) { triangleMesh(c, "A"); },
-                                             [](w::ChunkWriter& c) {
-                                                 c.begin(0xB002);
-                                                 c.begin(0xB010);
-                                                 c.str("Nobody");
-                                                 c.u16(0), c.u16(0), c.s16(-1);
-                                                 c.end();
-                                                 c.end();
-                                             }),
-                                        "unknown_node.3ds");
+    const std::string motion = tempFile(unknownNodeScene(), "unknown_node.3ds");
     r = runTool(tool, {motion});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "marrow-scene: " + motion +
@@ -727,17 +706,7 @@ TEST(SceneBadInput, TheStartUpErrorForABrokenSceneSaysWhereTheReaderStopped) {
     // The first scene restored, the second fails in the motion pass: its
     // node header @102 names no record.
     ASSERT_TRUE(w::writeFile(scene1, good1, error)) << error;
-    ASSERT_TRUE(w::writeFile(scene2,
-                             file([](w::ChunkWriter& c) { triangleMesh(c, "A"); },
-                                  [](w::ChunkWriter& c) {
-                                      c.begin(0xB002);
-                                      c.begin(0xB010);
-                                      c.str("Nobody");
-                                      c.u16(0), c.u16(0), c.s16(-1);
-                                      c.end();
-                                      c.end();
-                                  }),
-                             error))
+    ASSERT_TRUE(w::writeFile(scene2, unknownNodeScene(), error))
         << error;
     r = start();
     EXPECT_EQ(r.status, 1);

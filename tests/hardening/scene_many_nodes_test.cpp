@@ -41,27 +41,6 @@ void camera(w::ChunkWriter& c, const std::string& name) {
     c.end();
 }
 
-// A node chunk of kind `kind` (0xB002 object, 0xB003 camera): optional node
-// number, header with the name and parent, optional instance name.
-void node(w::ChunkWriter& c, uint16_t kind, const std::string& name, int16_t parent, int number = -1,
-          const std::string& instance = "") {
-    c.begin(kind);
-    if (number >= 0) {
-        c.begin(0xB030);
-        c.u16(static_cast<uint16_t>(number));
-        c.end();
-    }
-    c.begin(0xB010);
-    c.str(name);
-    c.u16(0), c.u16(0), c.s16(parent);
-    c.end();
-    if (!instance.empty()) {
-        c.begin(0xB011);
-        c.str(instance);
-        c.end();
-    }
-    c.end();
-}
 
 // A scene with a keyframer of frames 0 to 100.
 std::vector<uint8_t> file(const SceneBody& editor, const SceneBody& keyframer) {
