@@ -27,6 +27,10 @@
 #include "common/framebuffer.h"
 #include "common/numeric.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace marrow {
 
 constexpr int kBlockSize = 8;                            // pixels per block side
@@ -90,6 +94,22 @@ inline void drawBlockGridRows(uint32_t* dst, Corners&& corners, Seam&& seam, Row
         }
     }
 }
+
+#if defined(__SSE2__)
+// Two table indices from the 16.16 values of one register, lanes (a, b, c,
+// d): the integer parts (>> 16) are masked with `mask`, then one
+// multiply-add of the low 16 bits of each lane with `factors` (words
+// fa, fb, 0, 0, fc, fd, 0, 0) gives a * fa + b * fb in word 0 and
+// c * fc + d * fd in word 4 of the result (read them with
+// _mm_extract_epi16). Modulo 2^16 these are exact whatever the high bits of
+// the integer parts, so they equal 16-bit indices formed lane by lane.
+inline __m128i blockIndexPairs(__m128i value, __m128i mask, __m128i factors) {
+    __m128i parts = _mm_and_si128(_mm_srai_epi32(value, 16), mask);
+    // Words a, b, -, - and c, d, -, -: each pair next to its factors.
+    parts = _mm_shufflehi_epi16(_mm_shufflelo_epi16(parts, _MM_SHUFFLE(3, 1, 2, 0)), _MM_SHUFFLE(3, 1, 2, 0));
+    return _mm_madd_epi16(parts, factors);
+}
+#endif
 
 // The same with pixel(values) returning the pixel for the interpolated values.
 template <int N, typename Corners, typename Seam, typename Pixel>

@@ -5,10 +5,6 @@
 #include "common/numeric.h"
 #include "effects/block_stepping.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace marrow {
 
 uint8_t MultiWavePlasma::LogTable[256];
@@ -270,22 +266,16 @@ void MultiWavePlasma::plasmaDraw(uint32_t* dst, const uint32_t* texture) const {
     };
 #if defined(__SSE2__)
     // The four values stepped together in one register, lanes (u, v, light
-    // u, light v). Per pixel, after >> 16 takes the integer texels, one
-    // multiply-add forms both indices from the low 16 bits of each lane:
-    // v * 256 + u for the texture and light u * 256 + (light v & 0xFF) for
-    // the light map, whose low 16 bits are the indices the plain version
-    // below computes (the rest of each lane is masked off by taking 16-bit
-    // words).
+    // u, light v). Per pixel one multiply-add forms both indices: v * 256 + u
+    // for the texture and light u * 256 + (light v & 0xFF) for the light
+    // map, the indices the plain version below computes.
     auto row = [&lit](uint32_t* out, const BlockValues<4>& start, const BlockValues<4>& step) {
         __m128i value = _mm_setr_epi32(start.c[0], start.c[1], start.c[2], start.c[3]);
         const __m128i increment = _mm_setr_epi32(step.c[0], step.c[1], step.c[2], step.c[3]);
         const __m128i lightVMask = _mm_setr_epi32(-1, -1, -1, 0xFF);
-        // Words after the shuffles: u, v, -, -, light u, light v, -, -.
         const __m128i factors = _mm_setr_epi16(1, 256, 0, 0, 256, 1, 0, 0);
         for (int x = 0; x < kBlockSize; ++x) {
-            __m128i texels = _mm_and_si128(_mm_srai_epi32(value, 16), lightVMask);
-            texels = _mm_shufflehi_epi16(_mm_shufflelo_epi16(texels, _MM_SHUFFLE(3, 1, 2, 0)), _MM_SHUFFLE(3, 1, 2, 0));
-            const __m128i indices = _mm_madd_epi16(texels, factors);
+            const __m128i indices = blockIndexPairs(value, lightVMask, factors);
             out[x] = lit(static_cast<uint32_t>(_mm_extract_epi16(indices, 0)),
                          static_cast<uint32_t>(_mm_extract_epi16(indices, 4)));
             value = _mm_add_epi32(value, increment);

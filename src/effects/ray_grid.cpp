@@ -5,10 +5,6 @@
 #include "common/numeric.h"
 #include "effects/block_stepping.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace marrow {
 
 double RayGrid::SinTable[RayGrid::kAngleSteps];
@@ -204,22 +200,18 @@ void RayGrid::drawBlocks(uint32_t* dst, const uint32_t* texture) const {
         get(column + 1, row + 1, br);
     };
 #if defined(__SSE2__)
-    // Two pixels at a time, lanes (u, v) of pixel x and of pixel x + 1.
-    // After >> 16 and u's mask to 8 bits, one multiply-add of the low 16
-    // bits of each lane gives v * 256 + u, whose low 16 bits are the index
-    // the plain version below forms.
+    // Two pixels at a time, lanes (u, v) of pixel x and of pixel x + 1; with
+    // u masked to 8 bits one multiply-add gives v * 256 + u for each, the
+    // index the plain version below forms.
     auto row = [texture](uint32_t* out, const BlockValues<2>& start, const BlockValues<2>& step) {
         const int32_t u1 = wrapAdd(start.c[0], step.c[0]), v1 = wrapAdd(start.c[1], step.c[1]);
         __m128i value = _mm_setr_epi32(start.c[0], start.c[1], u1, v1);
-        const __m128i increment = _mm_setr_epi32(wrapAdd(step.c[0], step.c[0]), wrapAdd(step.c[1], step.c[1]),
-                                                 wrapAdd(step.c[0], step.c[0]), wrapAdd(step.c[1], step.c[1]));
+        const int32_t du = wrapAdd(step.c[0], step.c[0]), dv = wrapAdd(step.c[1], step.c[1]);
+        const __m128i increment = _mm_setr_epi32(du, dv, du, dv);
         const __m128i columnMask = _mm_setr_epi32(0xFF, -1, 0xFF, -1);
-        // Words after the shuffles: u, v, -, - of each pixel.
         const __m128i factors = _mm_setr_epi16(1, 256, 0, 0, 1, 256, 0, 0);
         for (int x = 0; x < kBlockSize; x += 2) {
-            __m128i texels = _mm_and_si128(_mm_srai_epi32(value, 16), columnMask);
-            texels = _mm_shufflehi_epi16(_mm_shufflelo_epi16(texels, _MM_SHUFFLE(3, 1, 2, 0)), _MM_SHUFFLE(3, 1, 2, 0));
-            const __m128i indices = _mm_madd_epi16(texels, factors);
+            const __m128i indices = blockIndexPairs(value, columnMask, factors);
             out[x] = texture[_mm_extract_epi16(indices, 0)];
             out[x + 1] = texture[_mm_extract_epi16(indices, 4)];
             value = _mm_add_epi32(value, increment);
