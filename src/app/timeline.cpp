@@ -161,6 +161,17 @@ void flatGrid(uint32_t* dst, const Now& now) {
     rayGrid.drawBlocks(dst, part1_2.pixels);
 }
 
+// scene3 from 42.4 s with the lettering rippling over it (drawn through
+// `work`, clamped after the ripple) and sparks at its centre.
+void letteredScene3(uint32_t* work, const Now& now) {
+    showScene(scene3, now, 42.4, true);
+    plasma->plasmaRipple(now.phase, 0.9 * now.time, 12000);
+    plasma->clampTexCoords();
+    plasma->plasmaDraw(work, tfont1.pixels);
+    addSaturate(scene3.buffer, work);
+    sparks(scene3.buffer, now, 0, 0);
+}
+
 // The rippling plasma of 58.12 to 66 s into `out`: an inverted band, the
 // whole frame inverted, the lettering added (drawn through frameA) and
 // sparks circling.
@@ -322,21 +333,11 @@ uint32_t* composeFrame(double time) {
             return scene2.buffer;
         case 14:  // 42.4: the white flash into scene3
             fillFrame(C, 0xFFFFFFFFu);
-            showScene(scene3, now, 42.4, true);
-            p->plasmaRipple(now.phase, 0.9 * t, 12000);
-            p->clampTexCoords();
-            p->plasmaDraw(D, tfont1.pixels);
-            addSaturate(scene3.buffer, D);
-            sparks(scene3.buffer, now, 0, 0);
+            letteredScene3(D, now);
             fade(C, scene3.buffer, D, (t - 42.4) * 425.0);
             return D;
         case 15:  // 43.0
-            showScene(scene3, now, 42.4, true);
-            p->plasmaRipple(now.phase, 0.9 * t, 12000);
-            p->clampTexCoords();
-            p->plasmaDraw(D, tfont1.pixels);
-            addSaturate(scene3.buffer, D);
-            sparks(scene3.buffer, now, 0, 0);
+            letteredScene3(D, now);
             return scene3.buffer;
         case 16:  // 46.7
             showScene(scene4, now, 46.7, false);

@@ -30,6 +30,20 @@ inline float rangeFalloff(float d, float inner, float outer) {
     return 1.0f - (d - inner) / (outer - inner);
 }
 
+// The distance from a light at `light` to the point `at`, and the unit
+// vector from the light towards it.
+inline float fromLight(const orin_vector& at, const orin_vector& light, orin_vector& towards) {
+    const orin_vector d = sub(at, light);
+    const float dist = length(d);
+    towards = {d.x / dist, d.y / dist, d.z / dist};
+    return dist;
+}
+
+// Adds a light's share (1 = full) to an 8.24 intensity.
+inline void addLight(RenderVertex& v, float share) {
+    v.intensity = truncToInt32(static_cast<double>(v.intensity) + static_cast<double>(share) * 16777216.0);
+}
+
 inline float distanceTo(const ClipPlane& p, const RenderVertex& v) { return p.a * v.x + p.b * v.y + p.c * v.z - p.d; }
 
 // A new vertex on the edge from p (outside) to q (inside) where the plane
@@ -152,25 +166,19 @@ void Scene3D::lightAndMap(RenderMesh& mesh, const orin_object& source) {
         const OmniLight& light = omniLights[l];
         for (int32_t i = 0; i < count; ++i) {
             const orin_vertex& src = object->vertices[i];
-            const orin_vector d = sub(src.world, light.position);
-            const float dist = length(d);
-            const orin_vector L{d.x / dist, d.y / dist, d.z / dist};
+            orin_vector L;
+            const float dist = fromLight(src.world, light.position, L);
             const float dp = dot(L, src.world_normal);
             const float att = dist < light.innerRange ? 1.0f : unit(rangeFalloff(dist, light.innerRange, light.outerRange));
-            if (dp > 0.0f) {
-                RenderVertex& v = mesh.vertices[i];
-                v.intensity = truncToInt32(static_cast<double>(v.intensity) +
-                                           static_cast<double>(dp * att) * 16777216.0);
-            }
+            if (dp > 0.0f) addLight(mesh.vertices[i], dp * att);
         }
     }
     for (int32_t l = 0; l < spotCount; ++l) {
         const SpotLight& light = spotLights[l];
         for (int32_t i = 0; i < count; ++i) {
             const orin_vertex& src = object->vertices[i];
-            const orin_vector d = sub(src.world, light.position);
-            const float dist = length(d);
-            const orin_vector L{d.x / dist, d.y / dist, d.z / dist};
+            orin_vector L;
+            const float dist = fromLight(src.world, light.position, L);
             // Rounding can put the cosine a hair outside -1..1.
             const float cosine = std::max(-1.0f, std::min(1.0f, dot(L, light.direction)));
             const float angle = std::acos(cosine);
@@ -178,10 +186,7 @@ void Scene3D::lightAndMap(RenderMesh& mesh, const orin_object& source) {
             float f = angle < light.hotspot ? 1.0f : 1.0f - (angle - light.hotspot) / (light.falloff - light.hotspot);
             if (dist > light.innerRange) f *= rangeFalloff(dist, light.innerRange, light.outerRange);
             f = unit(f);
-            if (dp >= 0.0f) {
-                RenderVertex& v = mesh.vertices[i];
-                v.intensity = truncToInt32(static_cast<double>(v.intensity) + static_cast<double>(f * dp) * 16777216.0);
-            }
+            if (dp >= 0.0f) addLight(mesh.vertices[i], f * dp);
         }
     }
 
