@@ -167,14 +167,7 @@ w::Scene3ds hierarchy() {
 // usual one (mapping and matrix before the vertices) with materials first.
 std::vector<uint8_t> otherOrder() {
     w::ChunkWriter c;
-    c.begin(0x4D4D);
-    c.begin(0x0002);
-    c.u32(3);
-    c.end();
-    c.begin(0x3D3D);
-    c.begin(0x3D3E);
-    c.u32(3);
-    c.end();
+    w::beginFile(c);
     w::Material m;
     m.name = "M";
     w::writeMaterial(c, m);

@@ -28,14 +28,7 @@ std::string tempFile(const std::vector<uint8_t>& bytes, const std::string& name)
 
 std::vector<uint8_t> sceneFile(const SceneBody& editor, const SceneBody& keyframer) {
     marrow::w3ds::ChunkWriter c;
-    c.begin(0x4D4D);
-    c.begin(0x0002);
-    c.u32(3);
-    c.end();
-    c.begin(0x3D3D);
-    c.begin(0x3D3E);
-    c.u32(3);
-    c.end();
+    marrow::w3ds::beginFile(c);
     if (editor) editor(c);
     c.end();
     if (keyframer) {

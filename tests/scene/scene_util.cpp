@@ -207,14 +207,7 @@ w::Scene3ds sampleScene() {
 std::vector<uint8_t> wrapFile(const std::vector<uint8_t>& editor,
                               const std::vector<uint8_t>& keyframer, uint8_t version) {
     w::ChunkWriter c;
-    c.begin(0x4D4D);
-    c.begin(0x0002);
-    c.u32(3);
-    c.end();
-    c.begin(0x3D3D);
-    c.begin(0x3D3E);
-    c.u32(version);
-    c.end();
+    w::beginFile(c, 3, version);
     c.bytes(editor.data(), editor.size());
     c.end();
     c.bytes(keyframer.data(), keyframer.size());

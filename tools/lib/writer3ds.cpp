@@ -333,16 +333,20 @@ void writeKeyframer(ChunkWriter& w, const Keyframer& k) {
 
 // ---- whole file --------------------------------------------------------------------------------------
 
-std::vector<uint8_t> build3ds(const Scene3ds& s) {
-    ChunkWriter w;
+void beginFile(ChunkWriter& w, uint32_t version, uint32_t meshVersion) {
     w.begin(0x4D4D);
     w.begin(0x0002);
-    w.u32(s.version);
+    w.u32(version);
     w.end();
     w.begin(0x3D3D);
     w.begin(0x3D3E);  // its value starts at file offset 28: the version byte
-    w.u32(s.meshVersion);
+    w.u32(meshVersion);
     w.end();
+}
+
+std::vector<uint8_t> build3ds(const Scene3ds& s) {
+    ChunkWriter w;
+    beginFile(w, s.version, s.meshVersion);
     for (const Material& m : s.materials) writeMaterial(w, m);
     w.begin(0x0100);
     w.f32(s.masterScale);

@@ -229,6 +229,11 @@ bool write3ds(const std::string& path, const Scene3ds& scene, std::string& error
 bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error);
 
 // The pieces build3ds uses, for hand-crafted files.
+// Opens the main chunk (0x4D4D) with its version chunk and the editor chunk
+// (0x3D3D) with its mesh version chunk, whose value starts at file offset
+// 28; the editor's own chunks follow from offset 32. The caller ends the
+// editor, may add a keyframer, and ends the main chunk.
+void beginFile(ChunkWriter& w, uint32_t version = 3, uint32_t meshVersion = 3);
 void writeMaterial(ChunkWriter& w, const Material& m);
 void writeObject(ChunkWriter& w, const Object& o);
 void writeKeyframer(ChunkWriter& w, const Keyframer& k);
