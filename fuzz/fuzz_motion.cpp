@@ -4,15 +4,15 @@
 #include <cstdlib>
 
 #include "fuzz_input.h"
-#include "scene/orin.h"
+#include "fuzz_scene.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static marrowfuzz::InputFile input;
     const std::string& path = input.write(data, size);
 
-    orin_init(ORIN_HIERARCHY | ORIN_NORMALS | ORIN_MORPH | ORIN_TRANSFORM);
-    orin_scene* scene = nullptr;
-    if (orin_alloc_scene(&scene) != ORIN_OK) return 0;
+    marrowfuzz::SceneRun run;
+    orin_scene* const scene = run.scene();
+    if (!scene) return 0;
     if (orin_load_world(path.c_str(), scene) == ORIN_OK) {
         int32_t rc = orin_load_motion(path.c_str(), scene);
         if (rc != ORIN_OK && scene->nodes != nullptr) std::abort();
@@ -26,7 +26,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
         }
     }
-    orin_free_scene(scene);
-    orin_done();
     return 0;
 }
