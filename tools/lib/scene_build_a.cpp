@@ -21,13 +21,6 @@ namespace marrow::scenes {
 using w3ds::TrackKind;
 using w3ds::TrackMode;
 
-namespace {
-constexpr float kPi = 3.14159265358979f;
-constexpr float kTwoPi = 6.28318530717959f;
-
-Vec3 unit(float x, float y, float z) { return normalise(Vec3{x, y, z}); }
-}  // namespace
-
 // ---- scene1 -----------------------------------------------------------------------------------
 w3ds::Scene3ds buildScene1() {
     w3ds::Scene3ds s;

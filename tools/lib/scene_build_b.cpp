@@ -27,10 +27,6 @@ using w3ds::TrackKind;
 using w3ds::TrackMode;
 
 namespace {
-constexpr float kPi = 3.14159265358979f;
-constexpr float kTwoPi = 6.28318530717959f;
-
-Vec3 unit(float x, float y, float z) { return normalise(Vec3{x, y, z}); }
 
 float smooth(float e0, float e1, float x) {
     float t = (x - e0) / (e1 - e0);

@@ -6,11 +6,6 @@
 
 namespace marrow::scenes {
 
-namespace {
-constexpr float kPi = 3.14159265358979f;
-constexpr float kTwoPi = 6.28318530717959f;
-}  // namespace
-
 Vec3 cross(Vec3 a, Vec3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
 float dot(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 float length(Vec3 a) { return std::sqrt(dot(a, a)); }

@@ -39,6 +39,10 @@ Vec3 cross(Vec3 a, Vec3 b);
 float dot(Vec3 a, Vec3 b);
 float length(Vec3 a);
 Vec3 normalise(Vec3 a);
+inline Vec3 unit(float x, float y, float z) { return normalise(Vec3{x, y, z}); }
+
+constexpr float kPi = 3.14159265358979f;
+constexpr float kTwoPi = 6.28318530717959f;
 
 // Face flags of the file: 7 = all edges visible; 0x08 = the mapping wraps
 // in u across the face (the renderer then shifts the low side by one width).
