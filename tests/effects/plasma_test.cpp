@@ -11,6 +11,7 @@
 #include "common/framebuffer.h"
 #include "common/numeric.h"
 #include "effects/multiwave_plasma.h"
+#include "frame_compare.h"
 
 namespace marrow {
 namespace {
@@ -185,14 +186,6 @@ struct RefPlasma {
         }
     }
 };
-
-void expectFramesEqual(const std::vector<uint32_t>& got, const std::vector<uint32_t>& want) {
-    int mismatches = 0;
-    for (int i = 0; i < kFramePixels; ++i)
-        if (got[i] != want[i] && ++mismatches <= 3)
-            ADD_FAILURE() << "pixel (" << i % 320 << ", " << i / 320 << "): " << std::hex << got[i] << " != " << want[i];
-    EXPECT_EQ(mismatches, 0);
-}
 
 // ---- tables --------------------------------------------------------------
 

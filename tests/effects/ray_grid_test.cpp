@@ -13,6 +13,7 @@
 #include "common/framebuffer.h"
 #include "common/numeric.h"
 #include "effects/ray_grid.h"
+#include "frame_compare.h"
 
 namespace marrow {
 namespace {
@@ -186,14 +187,6 @@ void expectCornersEqual(const RayGrid& grid, const RefCorners& want, bool withSh
                 ASSERT_EQ(k.shade, want.c[c][r].shade) << "column " << c << " row " << r;
             }
         }
-}
-
-void expectFramesEqual(const std::vector<uint32_t>& got, const std::vector<uint32_t>& want) {
-    int mismatches = 0;
-    for (int i = 0; i < kFramePixels; ++i)
-        if (got[i] != want[i] && ++mismatches <= 3)
-            ADD_FAILURE() << "pixel (" << i % 320 << ", " << i / 320 << "): " << std::hex << got[i] << " != " << want[i];
-    EXPECT_EQ(mismatches, 0);
 }
 
 // ---- construction and single rays ----------------------------------------
