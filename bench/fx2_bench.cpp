@@ -27,47 +27,24 @@ std::vector<uint32_t> benchTexture() {
     return t;
 }
 
+// Whole frames of an effect drawn from the bench texture (or from nothing).
 // Times advance a little per iteration so the per-frame work varies as in use.
-void BM_RadialStripes(benchmark::State& state) {
-    static marrow::RadialStripes fx;
-    std::vector<uint32_t> frame(kFramePixels);
-    float t = 10.0f;
-    for (auto _ : state) {
-        fx.render(frame.data(), nullptr, t);
-        t += 0.014f;
-        benchmark::DoNotOptimize(frame.data());
-    }
-    marrow::bench::setNsPerPixel(state);
-}
-BENCHMARK(BM_RadialStripes)->Name("effect/radial_stripes");
-
-void BM_RadiusAttraction(benchmark::State& state) {
-    static marrow::RadiusAttraction fx;
+template <class Fx, bool Textured>
+void BM_EffectFrames(benchmark::State& state) {
+    static Fx fx;
     const std::vector<uint32_t> tex = benchTexture();
     std::vector<uint32_t> frame(kFramePixels);
     float t = 10.0f;
     for (auto _ : state) {
-        fx.render(frame.data(), tex.data(), t);
+        fx.render(frame.data(), Textured ? tex.data() : nullptr, t);
         t += 0.014f;
         benchmark::DoNotOptimize(frame.data());
     }
     marrow::bench::setNsPerPixel(state);
 }
-BENCHMARK(BM_RadiusAttraction)->Name("effect/radius_attraction");
-
-void BM_WarpStar(benchmark::State& state) {
-    static marrow::WarpStar fx;
-    const std::vector<uint32_t> tex = benchTexture();
-    std::vector<uint32_t> frame(kFramePixels);
-    float t = 10.0f;
-    for (auto _ : state) {
-        fx.render(frame.data(), tex.data(), t);
-        t += 0.014f;
-        benchmark::DoNotOptimize(frame.data());
-    }
-    marrow::bench::setNsPerPixel(state);
-}
-BENCHMARK(BM_WarpStar)->Name("effect/warp_star");
+BENCHMARK_TEMPLATE(BM_EffectFrames, marrow::RadialStripes, false)->Name("effect/radial_stripes");
+BENCHMARK_TEMPLATE(BM_EffectFrames, marrow::RadiusAttraction, true)->Name("effect/radius_attraction");
+BENCHMARK_TEMPLATE(BM_EffectFrames, marrow::WarpStar, true)->Name("effect/warp_star");
 
 // The blurs work in place and feed on their own output; the frame is
 // refreshed outside the timed region every iteration.
