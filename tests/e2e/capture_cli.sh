@@ -2,12 +2,7 @@
 # marrow-capture from the command line: help, bad arguments, PNGs at chosen
 # instants, and hashes that are the same on every run.
 set -u
-build=${MARROW_BUILD_DIR:?}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-passed=0 failed=0
-ok()   { echo "ok: $1"; passed=$((passed + 1)); }
-fail() { echo "FAIL: $1"; failed=$((failed + 1)); }
+source "$(dirname "$0")/e2e.bash"
 cap="$build/marrow-capture"
 data="$build/demo"
 
@@ -35,5 +30,4 @@ if ! command -v ffmpeg >/dev/null 2>&1; then
         fail "--video without ffmpeg: status $rc"
 fi
 
-echo "e2e capture: $passed passed, $failed failed"
-[[ $failed -eq 0 ]]
+finish capture

@@ -3,12 +3,7 @@
 # with SDL's dummy audio. It plays to the end and exits 1; space logs a
 # "time ..." line; another key ends it at once; with no display it says why.
 set -u
-build=${MARROW_BUILD_DIR:?}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-passed=0 failed=0
-ok()   { echo "ok: $1"; passed=$((passed + 1)); }
-fail() { echo "FAIL: $1"; failed=$((failed + 1)); }
+source "$(dirname "$0")/e2e.bash"
 
 if [[ -z "${DISPLAY:-}" ]]; then
     exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
@@ -146,5 +141,4 @@ rc=$?
     ok "wrong image size: named and refused" || fail "wrong image size: status $rc"
 mv still0.keep pixmaps/still0.jpg
 
-echo "e2e marrow: $passed passed, $failed failed"
-[[ $failed -eq 0 ]]
+finish marrow

@@ -4,12 +4,7 @@
 # a shown interval is entirely black (only the fade at the very end reaches
 # black), and two passes give the same frames.
 set -u
-build=${MARROW_BUILD_DIR:?}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-passed=0 failed=0
-ok()   { echo "ok: $1"; passed=$((passed + 1)); }
-fail() { echo "FAIL: $1"; failed=$((failed + 1)); }
+source "$(dirname "$0")/e2e.bash"
 
 # FNV-1a of 256000 zero bytes: the hash capture prints for an all-black frame.
 black=03702d99714c4325
@@ -33,5 +28,4 @@ else
     fail "black frames at: $(echo $blacks | head -c 400)"
 fi
 
-echo "e2e presentation: $passed passed, $failed failed"
-[[ $failed -eq 0 ]]
+finish presentation
