@@ -28,7 +28,9 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "common/framebuffer.h"
 
@@ -47,6 +49,14 @@ inline void setNsPerPixel(benchmark::State& state, double pixels = kFramePixels)
 inline void setMpixPerSecond(benchmark::State& state, double pixels) {
     state.counters["Mpix_per_s"] =
         benchmark::Counter(static_cast<double>(state.iterations()) * pixels * 1e-6, benchmark::Counter::kIsRate);
+}
+
+// A 256x256 texture of pseudo-random texels (a linear congruential sequence
+// from `seed`, top 24 bits): every look-up lands somewhere new.
+inline std::vector<uint32_t> noiseTexture(uint32_t seed) {
+    std::vector<uint32_t> tex(256 * 256);
+    for (uint32_t& t : tex) t = (seed = seed * 1664525u + 1013904223u) >> 8;
+    return tex;
 }
 
 // The data set the presentation benchmarks read (pixmaps/, scenes/, music/):

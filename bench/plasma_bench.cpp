@@ -11,12 +11,7 @@
 
 namespace {
 
-std::vector<uint32_t> benchTexture() {
-    std::vector<uint32_t> tex(256 * 256);
-    uint32_t seed = 7;
-    for (uint32_t& t : tex) t = (seed = seed * 1664525u + 1013904223u) >> 8;
-    return tex;
-}
+std::vector<uint32_t> benchTexture() { return marrow::bench::noiseTexture(7); }
 
 void BM_PlasmaRender(benchmark::State& state) {
     auto plasma = std::make_unique<marrow::MultiWavePlasma>();

@@ -12,12 +12,7 @@
 
 namespace {
 
-std::vector<uint32_t> benchTexture() {
-    std::vector<uint32_t> tex(256 * 256);
-    uint32_t seed = 11;
-    for (uint32_t& t : tex) t = (seed = seed * 1664525u + 1013904223u) >> 8;
-    return tex;
-}
+std::vector<uint32_t> benchTexture() { return marrow::bench::noiseTexture(11); }
 
 void setAngles(marrow::RayGrid& grid, double time) {
     const int32_t n = marrow::truncToInt32(511 * ((time - 14) * 0.28169014084507044));
