@@ -240,11 +240,7 @@ void BM_LoadScene(benchmark::State& state, SceneFile scene) {
     const std::string path = std::string("scenes\\") + scene.name + ".3ds";
     for (auto _ : state) {
         auto s = std::make_unique<marrow::Scene3D>();
-        s->capacityFactor = scene.capacityFactor;
-        s->load(path.c_str());
-        s->setDirectory("scenes");
-        s->loadMaterials();
-        s->bindMaterials();
+        s->setUp(path.c_str(), "scenes", scene.capacityFactor);
         benchmark::DoNotOptimize(s->materials);
         state.PauseTiming();
         s.reset();

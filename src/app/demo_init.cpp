@@ -90,11 +90,7 @@ const SceneEntry kScenes[kSceneCount] = {
     {neki, "neki", 16},       {greets, "greets", 8},     {scene6, "scene6", 8}};
 
 void loadScene(Scene3D& s, int32_t factor, const char* dir, const char* path) {
-    s.capacityFactor = factor;
-    s.load(path);
-    s.setDirectory(dir);
-    s.loadMaterials();
-    s.bindMaterials();
+    s.setUp(path, dir, factor);
     char line[128];
     std::snprintf(line, sizeof line, "%s, frames %f", path, static_cast<double>(s.lastFrame));
     logText(line);

@@ -195,6 +195,14 @@ float Scene3D::measureCapacity() {
     return needed;
 }
 
+void Scene3D::setUp(const char* path, const char* dir, int32_t capacity) {
+    capacityFactor = capacity;
+    load(path);
+    setDirectory(dir);
+    loadMaterials();
+    bindMaterials();
+}
+
 void Scene3D::bindMaterials() {
     // Faces name their material by record; its entry is the material's
     // position among the material nodes of the world list (the library's

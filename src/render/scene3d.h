@@ -77,6 +77,10 @@ public:
     void setDirectory(const char* dir);
     void loadMaterials();
     void bindMaterials();
+    // All of it as the presentation does at start: work arrays of
+    // `capacity` times the meshes' sizes, the scene file at `path`, its
+    // textures from `dir`.
+    void setUp(const char* path, const char* dir, int32_t capacity);
     // The material table's shadings and colours as loadMaterials makes
     // them, without reading any texture (for tools that only measure).
     void classifyMaterials();

@@ -139,13 +139,7 @@ protected:
         return m;
     }
 
-    static void setUp(Scene3D& s, const char* path, int factor = 8) {
-        s.capacityFactor = factor;
-        s.load(path);
-        s.setDirectory("scenes");
-        s.loadMaterials();
-        s.bindMaterials();
-    }
+    static void setUp(Scene3D& s, const char* path, int factor = 8) { s.setUp(path, "scenes", factor); }
 
     fs::path old_, dir_;
 };

@@ -66,12 +66,8 @@ TEST_F(SceneRender, FirstMiddleAndLastShownFramesAreLit) {
     for (const scenes::SceneEntry& entry : scenes::sceneTable()) {
         SCOPED_TRACE(entry.name);
         Scene3D scene;
-        scene.capacityFactor = entry.capacityFactor;
         const std::string path = std::string("scenes/") + entry.name + ".3ds";
-        scene.load(path.c_str());
-        scene.setDirectory("scenes");
-        scene.loadMaterials();
-        scene.bindMaterials();
+        scene.setUp(path.c_str(), "scenes", entry.capacityFactor);
         EXPECT_EQ(scene.lastFrame, static_cast<float>(entry.end));
         // Text scenes are mostly black around their letters.
         const bool text = std::string(entry.name) == "credits" || std::string(entry.name) == "greets";
@@ -105,12 +101,8 @@ TEST_F(SceneRender, EveryShownFrameFitsTheWorkArrays) {
     for (const scenes::SceneEntry& entry : scenes::sceneTable()) {
         SCOPED_TRACE(entry.name);
         Scene3D scene;
-        scene.capacityFactor = entry.capacityFactor;
         const std::string path = std::string("scenes/") + entry.name + ".3ds";
-        scene.load(path.c_str());
-        scene.setDirectory("scenes");
-        scene.loadMaterials();
-        scene.bindMaterials();
+        scene.setUp(path.c_str(), "scenes", entry.capacityFactor);
         float worst = 0;
         int dropped = 0;
         for (int frame = static_cast<int>(entry.firstShown); frame <= static_cast<int>(entry.lastShown); frame += 3) {
