@@ -20,10 +20,16 @@ build: configure
 run: build
 	cd $(BUILD)/demo && ../marrow
 
+# The virtual X server of the tests. -noreset: Xvfb otherwise resets each
+# time its last client disconnects and refuses the clients that connect
+# meanwhile, and the tests' short-lived clients (xdotool, test windows) come
+# and go all the time.
+XVFB = xvfb-run -a -s "-screen 0 1280x1024x24 -noreset"
+
 # Every test, headless: windows open on a virtual X server, sound goes to
 # SDL's dummy driver.
 test: build
-	cd $(BUILD) && SDL_AUDIODRIVER=dummy xvfb-run -a -s "-screen 0 1280x1024x24" \
+	cd $(BUILD) && SDL_AUDIODRIVER=dummy $(XVFB) \
 		ctest --output-on-failure -j $(JOBS)
 
 clean:
@@ -76,7 +82,7 @@ sanitize: deps
 	@cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	@cc -shared -fPIC -O2 -Wall -Wextra -Werror -o $(KEEP_DRI) scripts/keep-dri-loaded.c -ldl
 	cd $(SANITIZE_BUILD) && $(SANITIZER_ENV) SDL_AUDIODRIVER=dummy \
-		xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j $(JOBS)
+		$(XVFB) ctest --output-on-failure -j $(JOBS)
 	cd $(SANITIZE_BUILD) && $(SANITIZER_ENV) ./marrow-capture --data demo --fps 30 --from 0 --to 262 \
 		--hashes >capture-hashes.txt
 	@echo "headless pass: $$(wc -l <$(SANITIZE_BUILD)/capture-hashes.txt) frames"

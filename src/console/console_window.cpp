@@ -20,6 +20,8 @@
 #include <FL/Fl_Text_Display.H>
 #include <FL/x.H>
 
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -181,6 +183,28 @@ void takeNewText(ConsoleWindow& console) {
     s.shown.notify_all();
 }
 
+// Connects to the X server named by DISPLAY. An X server resets when its
+// last client disconnects and refuses connections while it does, so a
+// refusal is tried again a few times; the main thread does not wait for
+// this. Without DISPLAY there is nothing to connect to and nothing to say.
+// When a named display cannot be reached, standard error says so: the log
+// itself carries only the program's own lines.
+Display* connectToDisplay() {
+    const char* name = std::getenv("DISPLAY");
+    if (name == nullptr || *name == '\0') return nullptr;
+    constexpr int kAttempts = 5;
+    for (int attempt = 1;; ++attempt) {
+        if (Display* display = XOpenDisplay(nullptr)) return display;
+        if (attempt == kAttempts) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    const std::string message =
+        std::string("Console Output: cannot open the X display ") + name + "; the log goes on without the window\n";
+    std::fwrite(message.data(), 1, message.size(), stderr);
+    std::fflush(stderr);
+    return nullptr;
+}
+
 }  // namespace
 
 void runConsoleThread() {
@@ -191,7 +215,7 @@ void runConsoleThread() {
     }
     // Opened here rather than by FLTK, which ends the process when there is
     // no display; headless, the log simply goes on without a window.
-    Display* display = XOpenDisplay(nullptr);
+    Display* display = connectToDisplay();
     if (display == nullptr) {
         markClosed();
         return;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -267,6 +268,24 @@ TEST(ConsoleLog, WithoutADisplayNothingWaits) {
             std::exit(ok ? 0 : 3);
         },
         testing::ExitedWithCode(0), "");
+}
+
+TEST(ConsoleLog, UnreachableDisplayIsReportedAndNothingWaits) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            // No X server listens on this display number.
+            setenv("DISPLAY", ":4987", 1);
+            openConsoleLog();
+            // The console thread tries five times 100 ms apart: wait it out.
+            std::this_thread::sleep_for(std::chrono::milliseconds(800));
+            logText("still logged");
+            bool ok = !consoleWindowOpen() && consoleText().rfind("still logged\r\n", 0) == 0 &&
+                      consoleText().find("X display") == std::string::npos;
+            std::exit(ok ? 0 : 3);
+        },
+        testing::ExitedWithCode(0),
+        "Console Output: cannot open the X display :4987; the log goes on without the window\n");
 }
 
 }  // namespace

@@ -13,7 +13,7 @@ set -u
 if [ -z "${MARROW_CONSOLE_E2E_OWN_X:-}" ]; then
     export MARROW_CONSOLE_E2E_OWN_X=1
     # A random first display number keeps parallel xvfb-run calls apart.
-    exec xvfb-run -a -n $((200 + RANDOM % 600)) -s "-screen 0 1280x1024x24" bash "$0" "$@"
+    exec xvfb-run -a -n $((200 + RANDOM % 600)) -s "-screen 0 1280x1024x24 -noreset" bash "$0" "$@"
 fi
 
 BUILD="${MARROW_BUILD_DIR:?set MARROW_BUILD_DIR to the build directory}"

@@ -6,7 +6,7 @@ set -u
 source "$(dirname "$0")/e2e.bash"
 
 if [[ -z "${DISPLAY:-}" ]]; then
-    exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
+    exec xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" bash "$0" "$@"
 fi
 export SDL_AUDIODRIVER=dummy
 
