@@ -3,28 +3,22 @@
 // A failed motion pass must leave no keyframer nodes behind.
 #include <cstdlib>
 
-#include "fuzz_input.h"
 #include "fuzz_scene.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static marrowfuzz::InputFile input;
-    const std::string& path = input.write(data, size);
-
-    marrowfuzz::SceneRun run;
-    orin_scene* const scene = run.scene();
-    if (!scene) return 0;
-    if (orin_load_world(path.c_str(), scene) == ORIN_OK) {
-        int32_t rc = orin_load_motion(path.c_str(), scene);
-        if (rc != ORIN_OK && scene->nodes != nullptr) std::abort();
-        if (rc == ORIN_OK) {
-            // Walk the hierarchy links the pass built: every one must point
-            // at a node of this scene (ASan catches a freed one).
-            for (orin_kf_node* n = scene->nodes; n; n = n->next) {
-                if (n->parent && n->parent->tracks == nullptr) std::abort();
-                if (n->child && n->child->tracks == nullptr) std::abort();
-                if (n->brother && n->brother->tracks == nullptr) std::abort();
+    return marrowfuzz::runOnScene(data, size, [](const char* path, orin_scene* scene) {
+        if (orin_load_world(path, scene) == ORIN_OK) {
+            int32_t rc = orin_load_motion(path, scene);
+            if (rc != ORIN_OK && scene->nodes != nullptr) std::abort();
+            if (rc == ORIN_OK) {
+                // Walk the hierarchy links the pass built: every one must point
+                // at a node of this scene (ASan catches a freed one).
+                for (orin_kf_node* n = scene->nodes; n; n = n->next) {
+                    if (n->parent && n->parent->tracks == nullptr) std::abort();
+                    if (n->child && n->child->tracks == nullptr) std::abort();
+                    if (n->brother && n->brother->tracks == nullptr) std::abort();
+                }
             }
         }
-    }
-    return 0;
+    });
 }

@@ -3,9 +3,13 @@
 // SceneRun starts the scene library with every option the program uses
 // (hierarchy, normals, morphing, transform) and allocates an empty scene for
 // the current input; it frees the scene and shuts the library down when it
-// goes out of scope, so each input starts from nothing.
+// goes out of scope, so each input starts from nothing. runOnScene does all
+// of one input's set-up around a target's own checks.
 #pragma once
 
+#include <string>
+
+#include "fuzz_input.h"
 #include "scene/orin.h"
 
 namespace marrowfuzz {
@@ -29,5 +33,17 @@ public:
 private:
     orin_scene* scene_ = nullptr;
 };
+
+// Writes the input to the target's input file and calls body(path, scene)
+// with a fresh empty scene (nothing when none can be allocated); returns
+// the 0 libFuzzer expects.
+template <typename Body>
+int runOnScene(const uint8_t* data, size_t size, Body&& body) {
+    static InputFile input;
+    const std::string& path = input.write(data, size);
+    SceneRun run;
+    if (orin_scene* const scene = run.scene()) body(path.c_str(), scene);
+    return 0;
+}
 
 }  // namespace marrowfuzz

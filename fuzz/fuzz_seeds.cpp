@@ -135,22 +135,24 @@ w::Scene3ds fullScene() {
     return s;
 }
 
-w::Scene3ds bareMesh() {
-    w::Scene3ds s;
+// One triangle with every edge visible, in smoothing group 1.
+w::Mesh oneTriangle() {
     w::Mesh tri;
     tri.vertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
     tri.faces = {{0, 1, 2, 7, 1}};
-    s.objects.push_back({"Tri", tri});
+    return tri;
+}
+
+w::Scene3ds bareMesh() {
+    w::Scene3ds s;
+    s.objects.push_back({"Tri", oneTriangle()});
     return s;
 }
 
 w::Scene3ds hierarchy() {
     w::Scene3ds s;
-    w::Mesh a;
-    a.vertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
-    a.faces = {{0, 1, 2, 7, 1}};
-    s.objects.push_back({"A", a});
-    s.objects.push_back({"B", a});
+    s.objects.push_back({"A", oneTriangle()});
+    s.objects.push_back({"B", oneTriangle()});
     w::Keyframer k;
     k.end = 10;
     k.nodes.push_back(w::objectNode("A", 0));

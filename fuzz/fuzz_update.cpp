@@ -6,35 +6,29 @@
 // UBSan's float-cast-overflow check watches every conversion to integer).
 #include <cstdlib>
 
-#include "fuzz_input.h"
 #include "fuzz_scene.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static marrowfuzz::InputFile input;
-    const std::string& path = input.write(data, size);
-
-    marrowfuzz::SceneRun run;
-    orin_scene* const scene = run.scene();
-    if (!scene) return 0;
-    if (orin_load_world(path.c_str(), scene) == ORIN_OK && orin_load_motion(path.c_str(), scene) == ORIN_OK) {
-        orin_set_scene(scene);
-        orin_world_node* cam = nullptr;
-        if (orin_find_object("Camera01", &cam) != ORIN_OK || !cam || cam->type != ORIN_CAMERA) {
-            cam = nullptr;
-            for (orin_world_node* n = scene->world; n; n = n->next)
-                if (n->type == ORIN_CAMERA) {
-                    cam = n;
-                    break;
-                }
+    return marrowfuzz::runOnScene(data, size, [](const char* path, orin_scene* scene) {
+        if (orin_load_world(path, scene) == ORIN_OK && orin_load_motion(path, scene) == ORIN_OK) {
+            orin_set_scene(scene);
+            orin_world_node* cam = nullptr;
+            if (orin_find_object("Camera01", &cam) != ORIN_OK || !cam || cam->type != ORIN_CAMERA) {
+                cam = nullptr;
+                for (orin_world_node* n = scene->world; n; n = n->next)
+                    if (n->type == ORIN_CAMERA) {
+                        cam = n;
+                        break;
+                    }
+            }
+            orin_set_camera(cam ? static_cast<orin_camera*>(cam->object) : nullptr);
+            float start = 0, end = 0;
+            if (orin_get_frames(&start, &end) == ORIN_OK) {
+                // The last frame the range accepts is just below its end.
+                const float frames[] = {start, start + (end - start) * 0.5f, end - 1.0f};
+                for (float f : frames)
+                    if (orin_set_frame(f) == ORIN_OK) orin_update();
+            }
         }
-        orin_set_camera(cam ? static_cast<orin_camera*>(cam->object) : nullptr);
-        float start = 0, end = 0;
-        if (orin_get_frames(&start, &end) == ORIN_OK) {
-            // The last frame the range accepts is just below its end.
-            const float frames[] = {start, start + (end - start) * 0.5f, end - 1.0f};
-            for (float f : frames)
-                if (orin_set_frame(f) == ORIN_OK) orin_update();
-        }
-    }
-    return 0;
+    });
 }

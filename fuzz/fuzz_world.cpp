@@ -3,25 +3,19 @@
 // world must have been freed, and whatever loaded must be consistent.
 #include <cstdlib>
 
-#include "fuzz_input.h"
 #include "fuzz_scene.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static marrowfuzz::InputFile input;
-    const std::string& path = input.write(data, size);
-
-    marrowfuzz::SceneRun run;
-    orin_scene* const scene = run.scene();
-    if (!scene) return 0;
-    int32_t rc = orin_load_world(path.c_str(), scene);
-    if (rc != ORIN_OK && scene->world != nullptr) std::abort();  // a failed load keeps nothing
-    for (orin_world_node* n = scene->world; n; n = n->next) {
-        if (n->type != ORIN_OBJECT) continue;
-        auto* o = static_cast<orin_object*>(n->object);
-        for (int f = 0; f < o->num_faces; ++f) {
-            const orin_face& face = o->faces[f];
-            if (face.a >= static_cast<uint32_t>(o->num_vertices) || face.pa != o->vertices + face.a) std::abort();
+    return marrowfuzz::runOnScene(data, size, [](const char* path, orin_scene* scene) {
+        int32_t rc = orin_load_world(path, scene);
+        if (rc != ORIN_OK && scene->world != nullptr) std::abort();  // a failed load keeps nothing
+        for (orin_world_node* n = scene->world; n; n = n->next) {
+            if (n->type != ORIN_OBJECT) continue;
+            auto* o = static_cast<orin_object*>(n->object);
+            for (int f = 0; f < o->num_faces; ++f) {
+                const orin_face& face = o->faces[f];
+                if (face.a >= static_cast<uint32_t>(o->num_vertices) || face.pa != o->vertices + face.a) std::abort();
+            }
         }
-    }
-    return 0;
+    });
 }
