@@ -2,9 +2,7 @@
 
 #include "common/framebuffer.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "effects/four_pixels.h"
 
 namespace marrow {
 
@@ -35,28 +33,29 @@ inline uint32_t addSaturatePixel(uint32_t a, uint32_t b) {
     return (b & aEmpty) | (a & bEmpty & ~aEmpty) | (sum & ~aEmpty & ~bEmpty);
 }
 
+#if defined(__SSE2__)
+// addSaturatePixel of four pixels: the unsigned saturating byte add is
+// exactly the clamped channel sum.
+inline __m128i addSaturate4(__m128i a, __m128i b) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i sum = _mm_and_si128(_mm_adds_epu8(a, b), _mm_set1_epi32(0x00FFFFFF));
+    const __m128i aEmpty = _mm_cmpeq_epi32(a, zero);
+    const __m128i bEmpty = _mm_cmpeq_epi32(b, zero);
+    // a empty: b; else b empty: a; else the sum.
+    const __m128i either = _mm_or_si128(_mm_and_si128(bEmpty, a), _mm_andnot_si128(bEmpty, sum));
+    return _mm_or_si128(_mm_and_si128(aEmpty, b), _mm_andnot_si128(aEmpty, either));
+}
+#endif
+
 }  // namespace
 
 void addSpan(uint32_t* dst, const uint32_t* src, int32_t count) {
     // Written with masks only: layers are full of empty pixels in no regular
     // pattern, which makes a branch per pixel mispredict. Four pixels at a
-    // time where SSE2 is there (every x86-64): the unsigned saturating byte
-    // add is exactly the clamped channel sum.
+    // time where SSE2 is there.
     int32_t i = 0;
 #if defined(__SSE2__)
-    const __m128i channels = _mm_set1_epi32(0x00FFFFFF);
-    const __m128i zero = _mm_setzero_si128();
-    for (; i + 4 <= count; i += 4) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
-        const __m128i sum = _mm_and_si128(_mm_adds_epu8(a, b), channels);
-        const __m128i aEmpty = _mm_cmpeq_epi32(a, zero);
-        const __m128i bEmpty = _mm_cmpeq_epi32(b, zero);
-        // a empty: b; else b empty: a; else the sum.
-        const __m128i either = _mm_or_si128(_mm_and_si128(bEmpty, a), _mm_andnot_si128(bEmpty, sum));
-        const __m128i out = _mm_or_si128(_mm_and_si128(aEmpty, b), _mm_andnot_si128(aEmpty, either));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), out);
-    }
+    for (; i + 4 <= count; i += 4) store4(dst + i, addSaturate4(load4(dst + i), load4(src + i)));
 #endif
     for (; i < count; ++i) dst[i] = addSaturatePixel(dst[i], src[i]);
 }
@@ -65,18 +64,8 @@ void addColourSpan(uint32_t* dst, int32_t count, uint32_t colour) {
     if (colour == 0) return;  // adding nothing changes nothing
     int32_t i = 0;
 #if defined(__SSE2__)
-    // The colour is never empty here: an empty pixel takes it, any other the
-    // clamped sum.
-    const __m128i channels = _mm_set1_epi32(0x00FFFFFF);
-    const __m128i zero = _mm_setzero_si128();
     const __m128i b = _mm_set1_epi32(static_cast<int32_t>(colour));
-    for (; i + 4 <= count; i += 4) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i));
-        const __m128i sum = _mm_and_si128(_mm_adds_epu8(a, b), channels);
-        const __m128i aEmpty = _mm_cmpeq_epi32(a, zero);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i),
-                         _mm_or_si128(_mm_and_si128(aEmpty, b), _mm_andnot_si128(aEmpty, sum)));
-    }
+    for (; i + 4 <= count; i += 4) store4(dst + i, addSaturate4(load4(dst + i), b));
 #endif
     for (; i < count; ++i) dst[i] = addSaturatePixel(dst[i], colour);
 }
@@ -105,12 +94,12 @@ void crossFade(const uint32_t* a, const uint32_t* b, uint32_t* out, int32_t alph
                              _mm_srli_epi16(_mm_mullo_epi16(pb, weightW), 8));
     };
     for (; i + 4 <= count; i += 4) {
-        const __m128i pa = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
-        const __m128i pb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
+        const __m128i pa = load4(a + i);
+        const __m128i pb = load4(b + i);
         const __m128i low = blend(_mm_unpacklo_epi8(pa, zero), _mm_unpacklo_epi8(pb, zero));
         const __m128i high = blend(_mm_unpackhi_epi8(pa, zero), _mm_unpackhi_epi8(pb, zero));
         const __m128i mixed = _mm_and_si128(_mm_packus_epi16(low, high), channels);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_or_si128(mixed, topBytes));
+        store4(out + i, _mm_or_si128(mixed, topBytes));
     }
 #endif
     for (; i < count; ++i) {

@@ -6,21 +6,13 @@
 #include "common/framebuffer.h"
 #include "common/numeric.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "effects/four_pixels.h"
 
 namespace marrow {
 
 // The whole-frame filters below run four pixels at a time where SSE2 is
 // there (every x86-64), with the same integer operations per 32-bit lane as
 // the plain loops that finish (or, without SSE2, do) the work.
-#if defined(__SSE2__)
-namespace {
-inline __m128i load4(const uint32_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
-inline void store4(uint32_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
-}  // namespace
-#endif
 
 void InvertFilter::apply(const uint32_t* src, uint32_t* dst) {
     int i = 0;
@@ -108,8 +100,8 @@ void ChannelFlipFilter::apply(const uint32_t* src, uint32_t* dst) {
     const __m128i flip = _mm_set1_epi32(static_cast<int32_t>(mask));
     const __m128i dark = _mm_set1_epi32(4);
     for (; i + 4 <= kFramePixels; i += 4) {
-        const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
-        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i));
+        const __m128i p = load4(src + i);
+        const __m128i d = load4(dst + i);
         const __m128i m = _mm_max_epu8(_mm_and_si128(_mm_srli_epi32(p, 16), byte),
                                        _mm_max_epu8(_mm_and_si128(_mm_srli_epi32(p, 8), byte), _mm_and_si128(p, byte)));
         const __m128i everyChannel = _mm_or_si128(m, _mm_or_si128(_mm_slli_epi32(m, 8), _mm_slli_epi32(m, 16)));
@@ -117,7 +109,7 @@ void ChannelFlipFilter::apply(const uint32_t* src, uint32_t* dst) {
         const __m128i keep = _mm_cmplt_epi32(m, dark);  // m <= 3
         const __m128i changed = _mm_or_si128(_mm_andnot_si128(flip, p), _mm_and_si128(flipped, flip));
         const __m128i out = _mm_or_si128(_mm_and_si128(keep, d), _mm_andnot_si128(keep, changed));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), out);
+        store4(dst + i, out);
     }
 #endif
     for (; i < kFramePixels; ++i) {

@@ -6,9 +6,7 @@
 #include "common/numeric.h"
 #include "effects/vec3.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "effects/four_pixels.h"
 
 namespace marrow {
 
@@ -76,13 +74,11 @@ void drawGlowSprite(int32_t centreX, int32_t centreY, int32_t depth, int32_t hal
         const __m128i channels = _mm_set1_epi32(0x00FFFFFF);
         for (; x + 3 <= right; x += 4) {
             const int32_t t0 = texel(), t1 = texel(), t2 = texel(), t3 = texel();
-            __m128i* at = reinterpret_cast<__m128i*>(row + x);
-            _mm_storeu_si128(at, _mm_and_si128(_mm_adds_epu8(_mm_loadu_si128(at), _mm_setr_epi32(t0, t1, t2, t3)),
-                                               channels));
+            store4(row + x, _mm_and_si128(_mm_adds_epu8(load4(row + x), _mm_setr_epi32(t0, t1, t2, t3)), channels));
         }
 #endif
         for (; x <= right; ++x) {
-            const uint32_t t = sprite[static_cast<uint32_t>(wrapAdd(rowBase, u >> 8)) & 0xFFFF];
+            const uint32_t t = static_cast<uint32_t>(texel());
             const uint32_t d = row[x];
             uint32_t r = ((d >> 16) & 0xFF) + ((t >> 16) & 0xFF);
             uint32_t g = ((d >> 8) & 0xFF) + ((t >> 8) & 0xFF);
@@ -91,7 +87,6 @@ void drawGlowSprite(int32_t centreX, int32_t centreY, int32_t depth, int32_t hal
             if (g > 255) g = 255;
             if (b > 255) b = 255;
             row[x] = (r << 16) | (g << 8) | b;
-            u = wrapAdd(u, du);
         }
         v = wrapAdd(v, dv);
     }
