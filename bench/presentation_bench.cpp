@@ -24,6 +24,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -39,15 +40,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The scene files in loading order, with the work-array factor initDemo
-// gives each.
-struct SceneFile {
-    const char* name;
-    int32_t capacityFactor;
-};
-constexpr SceneFile kScenes[] = {{"scene1", 5},  {"scene2", 8},    {"scene3", 8}, {"scene4", 8},
-                                 {"scene5", 8},  {"credits", 8},   {"canyon", 14}, {"triangle", 20},
-                                 {"neki", 16},   {"greets", 8},    {"scene6", 8}};
+// The scene files in loading order (initDemo gives each its work-array
+// factor: presentationCapacityFactor).
+constexpr const char* kSceneNames[] = {"scene1", "scene2",   "scene3", "scene4", "scene5", "credits",
+                                       "canyon", "triangle", "neki",   "greets", "scene6"};
+static_assert(std::size(kSceneNames) == marrow::kSceneCount);
 
 constexpr double kFps = 60.0;
 
@@ -225,22 +222,23 @@ void BM_WholePass(benchmark::State& state) {
     }
 }
 
-void BM_LoadScene(benchmark::State& state, SceneFile scene) {
+void BM_LoadScene(benchmark::State& state, const char* name) {
     std::string error;
     if (!marrow::bench::enterDataDir(error)) {
         state.SkipWithError(error.c_str());
         return;
     }
-    const std::string file = std::string("scenes/") + scene.name + ".3ds";
+    const std::string file = std::string("scenes/") + name + ".3ds";
     if (!std::filesystem::exists(file)) {
         state.SkipWithError(("no " + file + " in the data set").c_str());
         return;
     }
     // As initDemo names it: the library takes either separator.
-    const std::string path = std::string("scenes\\") + scene.name + ".3ds";
+    const std::string path = std::string("scenes\\") + name + ".3ds";
+    const int32_t factor = marrow::presentationCapacityFactor(name);
     for (auto _ : state) {
         auto s = std::make_unique<marrow::Scene3D>();
-        s->setUp(path.c_str(), "scenes", scene.capacityFactor);
+        s->setUp(path.c_str(), "scenes", factor);
         benchmark::DoNotOptimize(s->materials);
         state.PauseTiming();
         s.reset();
@@ -298,10 +296,10 @@ const bool g_registered = [] {
         ->Repetitions(1)
         ->Unit(benchmark::kMillisecond);
     for (int i = 0; i < marrow::kSceneCount; ++i)
-        RegisterBenchmark((std::string("scene/") + kScenes[i].name).c_str(), BM_SceneFrame, i)
+        RegisterBenchmark((std::string("scene/") + kSceneNames[i]).c_str(), BM_SceneFrame, i)
             ->Unit(benchmark::kMillisecond);
-    for (const SceneFile& scene : kScenes)
-        RegisterBenchmark((std::string("load3ds/") + scene.name).c_str(), BM_LoadScene, scene)
+    for (const char* name : kSceneNames)
+        RegisterBenchmark((std::string("load3ds/") + name).c_str(), BM_LoadScene, name)
             ->Unit(benchmark::kMillisecond);
     return true;
 }();

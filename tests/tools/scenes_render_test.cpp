@@ -11,6 +11,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "app/demo_init.h"
 #include "render/scene3d.h"
 #include "render/shade_table.h"
 #include "scene_set.h"
@@ -67,7 +68,9 @@ TEST_F(SceneRender, FirstMiddleAndLastShownFramesAreLit) {
         SCOPED_TRACE(entry.name);
         Scene3D scene;
         const std::string path = std::string("scenes/") + entry.name + ".3ds";
-        scene.setUp(path.c_str(), "scenes", entry.capacityFactor);
+        const int32_t factor = presentationCapacityFactor(entry.name);
+        ASSERT_GT(factor, 0) << "the presentation does not load it";
+        scene.setUp(path.c_str(), "scenes", factor);
         EXPECT_EQ(scene.lastFrame, static_cast<float>(entry.end));
         // Text scenes are mostly black around their letters.
         const bool text = std::string(entry.name) == "credits" || std::string(entry.name) == "greets";
@@ -82,7 +85,7 @@ TEST_F(SceneRender, FirstMiddleAndLastShownFramesAreLit) {
             EXPECT_GT(litShare(scene.buffer), minimum);
             EXPECT_EQ(scene.droppedFaces, 0);
             // Room to spare in the work arrays.
-            EXPECT_LT(scene.capacityNeeded, 0.75f * static_cast<float>(entry.capacityFactor));
+            EXPECT_LT(scene.capacityNeeded, 0.75f * static_cast<float>(factor));
             for (orin_world_node* n = scene.scene->world; n; n = n->next) {
                 if (n->type != ORIN_OBJECT) continue;
                 const orin_object* o = static_cast<const orin_object*>(n->object);
@@ -102,7 +105,9 @@ TEST_F(SceneRender, EveryShownFrameFitsTheWorkArrays) {
         SCOPED_TRACE(entry.name);
         Scene3D scene;
         const std::string path = std::string("scenes/") + entry.name + ".3ds";
-        scene.setUp(path.c_str(), "scenes", entry.capacityFactor);
+        const int32_t factor = presentationCapacityFactor(entry.name);
+        ASSERT_GT(factor, 0) << "the presentation does not load it";
+        scene.setUp(path.c_str(), "scenes", factor);
         float worst = 0;
         int dropped = 0;
         for (int frame = static_cast<int>(entry.firstShown); frame <= static_cast<int>(entry.lastShown); frame += 3) {
@@ -112,7 +117,7 @@ TEST_F(SceneRender, EveryShownFrameFitsTheWorkArrays) {
             dropped += scene.droppedFaces;
         }
         EXPECT_EQ(dropped, 0);
-        EXPECT_LT(worst, 0.75f * static_cast<float>(entry.capacityFactor));
+        EXPECT_LT(worst, 0.75f * static_cast<float>(factor));
     }
     ASSERT_EQ(chdir(cwd.c_str()), 0);
 }

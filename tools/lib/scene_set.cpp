@@ -15,17 +15,17 @@ const std::vector<SceneEntry>& sceneTable() {
     // scene5 5.72 s (0..400), credits and canyon 12 s (0..839); wrapped
     // scenes show every frame of their loop.
     static const std::vector<SceneEntry> table = {
-        {"scene1", 5, 120, false, 0, 99, buildScene1},
-        {"scene2", 8, 280, true, 0, 279, buildScene2},
-        {"scene3", 8, 300, true, 0, 299, buildScene3},
-        {"scene4", 8, 420, false, 0, 398, buildScene4},
-        {"scene5", 8, 420, false, 0, 400, buildScene5},
-        {"credits", 8, 860, false, 0, 839, buildCredits},
-        {"canyon", 14, 840, false, 0, 839, buildCanyon},
-        {"triangle", 20, 420, true, 0, 419, buildTriangle},
-        {"neki", 16, 420, true, 0, 419, buildNeki},
-        {"greets", 8, 560, true, 0, 559, buildGreets},
-        {"scene6", 8, 560, true, 0, 559, buildScene6},
+        {"scene1", 120, false, 0, 99, buildScene1},
+        {"scene2", 280, true, 0, 279, buildScene2},
+        {"scene3", 300, true, 0, 299, buildScene3},
+        {"scene4", 420, false, 0, 398, buildScene4},
+        {"scene5", 420, false, 0, 400, buildScene5},
+        {"credits", 860, false, 0, 839, buildCredits},
+        {"canyon", 840, false, 0, 839, buildCanyon},
+        {"triangle", 420, true, 0, 419, buildTriangle},
+        {"neki", 420, true, 0, 419, buildNeki},
+        {"greets", 560, true, 0, 559, buildGreets},
+        {"scene6", 560, true, 0, 559, buildScene6},
     };
     return table;
 }

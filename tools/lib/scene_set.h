@@ -15,9 +15,10 @@
 
 namespace marrow::scenes {
 
+// One scene of the data set. The work-array factor the presentation gives
+// it is the program's own (presentationCapacityFactor of its name).
 struct SceneEntry {
     const char* name;        // file name without ".3ds"
-    int capacityFactor;      // the renderer's work-array factor for this scene
     uint32_t end;            // keyframer segment end
     bool loops;              // shown wrapped: must loop seamlessly
     double firstShown, lastShown;  // frames the presentation shows (first, last)
