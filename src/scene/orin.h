@@ -344,9 +344,9 @@ int32_t orin_prepare_spline(orin_track *track);
 int32_t orin_prepare_rotation(orin_track *track);
 /* Stores `track` (type ORIN_TRACK_*) in its slot of the keyframer node
  * numbered `node_number` (the last such node in list order: the one whose
- * header was read last) of the active scene. 9 without an active scene or keyframer list, 256 when no node has
- * the number, otherwise 0, also when the node type takes no track of that
- * type. A stored track belongs to the node; a track it replaces is freed.
+ * header was read last) of the active scene. 9 without an active scene or
+ * keyframer list, 256 when no node has the number, otherwise 0, also when
+ * the node type takes no track of that type. A stored track belongs to the node; a track it replaces is freed.
  * *placed (may be NULL) tells whether it was stored: when not, the caller
  * still owns it. */
 int32_t orin_assign_track(int32_t track_type, int32_t node_number, orin_track *track);
