@@ -167,6 +167,12 @@ static int map_insert(orin_ix_map *m, int32_t g, void *item, uint32_t order) {
     return 0;
 }
 
+/* The group of `key`, or -1 when there is none. */
+static int32_t map_find(orin_ix_map *m, const void *key, size_t len) {
+    int failed = 0;
+    return map_group(m, key, len, 0, &failed);
+}
+
 static int map_add(orin_ix_map *m, const void *key, size_t len, void *item, uint32_t order) {
     int failed = 0;
     int32_t g = map_group(m, key, len, 1, &failed);
@@ -233,8 +239,7 @@ void orin_index_world_added(orin_world_node *node) {
 void orin_index_renamed(const void *record) {
     orin_pass_index *x = orin_active_index();
     if (!x || !record) return;
-    int failed = 0;
-    int32_t g = map_group(&x->records, &record, sizeof(record), 0, &failed);
+    int32_t g = map_find(&x->records, &record, sizeof(record));
     if (g < 0) return; /* not a world record: no name lookup can reach it */
     /* The entries under the old name stay; lookups skip them by name. */
     for (int32_t e = x->records.groups[g].first; e != -1; e = x->records.entries[e].next) {
@@ -253,8 +258,7 @@ void orin_index_node_added(orin_kf_node *node) {
 }
 
 orin_world_node *orin_index_find_record(orin_pass_index *x, const char *name, int32_t type_mask) {
-    int failed = 0;
-    int32_t g = map_group(&x->names, name, strlen(name), 0, &failed);
+    int32_t g = map_find(&x->names, name, strlen(name));
     if (g < 0) return NULL;
     for (int32_t e = x->names.groups[g].first; e != -1; e = x->names.entries[e].next) {
         orin_world_node *n = (orin_world_node *)x->names.entries[e].item;
@@ -267,8 +271,7 @@ orin_world_node *orin_index_find_record(orin_pass_index *x, const char *name, in
 
 orin_kf_node *orin_index_next_node(orin_pass_index *x, int32_t number, int32_t *cursor) {
     if (*cursor == -1) {
-        int failed = 0;
-        int32_t g = map_group(&x->numbers, &number, sizeof(number), 0, &failed);
+        int32_t g = map_find(&x->numbers, &number, sizeof(number));
         if (g < 0) return NULL;
         *cursor = x->numbers.groups[g].first;
     } else {
@@ -278,8 +281,7 @@ orin_kf_node *orin_index_next_node(orin_pass_index *x, int32_t number, int32_t *
 }
 
 orin_kf_node *orin_index_last_node(orin_pass_index *x, int32_t number) {
-    int failed = 0;
-    int32_t g = map_group(&x->numbers, &number, sizeof(number), 0, &failed);
+    int32_t g = map_find(&x->numbers, &number, sizeof(number));
     if (g < 0 || x->numbers.groups[g].last == -1) return NULL;
     return (orin_kf_node *)x->numbers.entries[x->numbers.groups[g].last].item;
 }
