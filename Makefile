@@ -17,8 +17,11 @@ build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
 # Build, generate the data set into build/demo and play the presentation there.
+# The presentation ends every run with status 1, its ordinary end; any other
+# status (a crash, a signal) still fails the target, under the program's own
+# message.
 run: build
-	cd $(BUILD)/demo && ../marrow
+	@cd $(BUILD)/demo && $(CURDIR)/scripts/play ../marrow
 
 # The virtual X server of the tests. -noreset: Xvfb otherwise resets each
 # time its last client disconnects and refuses the clients that connect

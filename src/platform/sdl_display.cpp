@@ -1,6 +1,9 @@
 #include "platform/sdl_display.h"
 
 #include <SDL2/SDL.h>
+#include <SDL2/SDL_syswm.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
 
 #include <algorithm>
 #include <cstring>
@@ -35,6 +38,28 @@ SDL_Rect letterbox(int w, int h) {
     r.x = (w - r.w) / 2;
     r.y = (h - r.h) / 2;
     return r;
+}
+
+// False when the window is on an X server where no window manager runs (a
+// bare X session, a kiosk, Xvfb). A window manager announces itself with the
+// _NET_SUPPORTING_WM_CHECK property of the root window. On other systems
+// (Wayland, ...) the system is trusted to honour full-screen requests.
+bool windowManagerRuns(SDL_Window* window) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return true;
+    Display* display = info.info.x11.display;
+    Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", True);
+    if (check == None) return false;
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    bool found = XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, XA_WINDOW,
+                                    &type, &format, &count, &after, &data) == Success &&
+                 type == XA_WINDOW && count == 1;
+    if (data) XFree(data);
+    return found;
 }
 
 }  // namespace
@@ -81,6 +106,9 @@ bool SdlConsole::open(const std::string& title, int width, int height, const Pix
         error_ = SDL_GetError();
         return false;
     }
+    // After the renderer: setting up OpenGL may replace the window, and the
+    // new one would be placed where the first was asked to be.
+    if (!windowed_ && !windowManagerRuns(window_)) coverDesktop();
     picture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, width, height);
     if (!picture_) {
         error_ = SDL_GetError();
@@ -92,6 +120,22 @@ bool SdlConsole::open(const std::string& title, int width, int height, const Pix
     width_ = width;
     height_ = height;
     return true;
+}
+
+// Full screen on an X server is a request to the window manager. With none
+// running nobody grants it: the window keeps the size it was created with
+// while SDL takes the desktop size as granted, and the picture, scaled for
+// the desktop, is cut off at the window's edges. Without a window manager a
+// plain window gets whatever size it asks for, so leave the full-screen
+// state and cover the desktop with a borderless window: SDL's idea of the
+// size is then the window's real one, and later resizes reach SDL as usual.
+void SdlConsole::coverDesktop() {
+    SDL_DisplayMode desktop;
+    if (SDL_GetDesktopDisplayMode(SDL_GetWindowDisplayIndex(window_), &desktop) != 0) return;
+    SDL_SetWindowFullscreen(window_, 0);
+    SDL_SetWindowBordered(window_, SDL_FALSE);
+    SDL_SetWindowPosition(window_, 0, 0);
+    SDL_SetWindowSize(window_, desktop.w, desktop.h);
 }
 
 bool SdlConsole::makePrescaleTarget(int outputWidth, int outputHeight) {

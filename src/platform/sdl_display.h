@@ -6,6 +6,9 @@
 // integer nearest-neighbour prescale, then linear filtering to the output
 // size. Option "windowed output": a 960x720 window instead. Option "fixed
 // window": the window cannot be resized. Frames are presented with vsync.
+// On an X server without a window manager, where no one grants full-screen
+// requests, "full screen" is a borderless window covering the desktop. The
+// picture always fills the window's real size, following later resizes.
 // Closing the window reads as the key Escape (27).
 #pragma once
 
@@ -38,6 +41,7 @@ public:
 
 private:
     void pumpEvents();
+    void coverDesktop();
     bool makePrescaleTarget(int outputWidth, int outputHeight);
 
     bool windowed_ = false;
