@@ -161,12 +161,18 @@ static void kb_tangents(orin_key *k, const orin_key *p, const orin_key *n, doubl
 }
 
 /* The open end of a track of three or more keys: the tangent of `end`
- * from the two keys next to it (k1 adjacent, k2 beyond). */
-static void end_tangent(const orin_key *end, const orin_key *k1, const orin_key *k2, float *out) {
+ * from the two keys next to it (k1 adjacent, k2 beyond). The differences
+ * run forward in time: from the end key on at the first key (D = K2 - K0,
+ * E = K1 - K0), towards the end key at the last (D = Kn - Kn-2,
+ * E = Kn - Kn-1), so a track played backwards mirrors its curve. The
+ * spacing term k depends on frame distances only and reads the same
+ * either way. `dir` is +1 at the first key, -1 at the last. */
+static void end_tangent(const orin_key *end, const orin_key *k1, const orin_key *k2, double dir,
+                        float *out) {
     double k = 0.25 - ratio((double)k1->frame - end->frame, 2.0 * ((double)k2->frame - end->frame));
     for (int i = 0; i < 4; ++i) {
-        double D = (double)k2->value.f[i] - end->value.f[i];
-        double E = (double)k1->value.f[i] - end->value.f[i];
+        double D = dir * ((double)k2->value.f[i] - end->value.f[i]);
+        double E = dir * ((double)k1->value.f[i] - end->value.f[i]);
         out[i] = (float)((1.0 - end->tension) * (D / 2.0 + 1.5 * (E - D / 2.0) + k * D));
     }
 }
@@ -207,8 +213,8 @@ int32_t orin_prepare_spline(orin_track *track) {
         fk = last->frame;
         kb_tangents(last, p, n, (fn - fp + L) / 2.0, fk - fp, fn - fk + L);
     } else {
-        end_tangent(first, first->next, first->next->next, first->tangent_out);
-        end_tangent(last, last->prev, last->prev->prev, last->tangent_in);
+        end_tangent(first, first->next, first->next->next, 1.0, first->tangent_out);
+        end_tangent(last, last->prev, last->prev->prev, -1.0, last->tangent_in);
         for (int i = 0; i < 4; ++i) {
             first->tangent_in[i] = 0.0f;
             last->tangent_out[i] = 0.0f;

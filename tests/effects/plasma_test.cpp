@@ -273,6 +273,22 @@ TEST(PlasmaSteps, ConstructionRunsTheDriftOnce) {
     EXPECT_EQ(plasma->lightCoords[5 * kCols + 5].v, 0x800000);
 }
 
+// The normal comes from the surface, not from a second copy of the step:
+// heights rising one for one with x (z = x) make a plane whose upward
+// normal is (-1, 0, 1) / sqrt 2, 1024 long: x = -724.08 -> -724, z = 724,
+// and the light coordinate u = (-724 + 1024) x 8192 = 2457600.
+TEST(PlasmaSteps, NormalOfASlopedPlane) {
+    auto plasma = std::make_unique<Plasma>();
+    for (int k = 0; k < kPoints; ++k) plasma->points[k].z = plasma->points[k].x;
+    plasma->plasmaRipple(0, 0.0, 12000.0);
+    const int k = 5 * kCols + 5;
+    EXPECT_EQ(plasma->normals[k].x, -724);
+    EXPECT_EQ(plasma->normals[k].y, 0);
+    EXPECT_EQ(plasma->normals[k].z, 724);
+    EXPECT_EQ(plasma->lightCoords[k].u, 2457600);
+    EXPECT_EQ(plasma->lightCoords[k].v, 1024 * 8192);
+}
+
 TEST(PlasmaSteps, CoordinatesFollowThePreviousHeights) {
     auto plasma = std::make_unique<Plasma>();
     plasma->plasmaRipple(700, 9.0, 12000.0);

@@ -227,6 +227,15 @@ TEST(RayGridSetup, RotationAboutXThenYThenZ) {
     const Vec3 down = grid->rotate({0, 0, 1});
     EXPECT_EQ(down.y, -RayGrid::SinTable[128]);
     EXPECT_EQ(down.z, RayGrid::CosTable[128]);
+    // Worked by hand, for the order and the signs of the other two: a
+    // quarter turn about each axis in turn takes straight ahead to -y
+    // (about x), leaves it there (about y), then to +x (about z). Taken
+    // z, y, x instead it would end at -x.
+    grid->angleX = grid->angleY = grid->angleZ = 128;
+    const Vec3 all = grid->rotate({0, 0, 1});
+    EXPECT_NEAR(all.x, 1.0, 1e-5);
+    EXPECT_NEAR(all.y, 0.0, 1e-5);
+    EXPECT_NEAR(all.z, 0.0, 1e-5);
 }
 
 TEST(RayGridRays, SphereStraightAhead) {

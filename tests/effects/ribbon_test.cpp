@@ -325,4 +325,21 @@ TEST(RibbonCamera, VerticesFollowTheHelixThroughTheLookAtCamera) {
             EXPECT_NEAR(v.y, 100 - y * (200 / z), 1e-9) << i;
         }
     }
+    // From the helix alone, whatever the camera (any turn and shift keeps
+    // distances): undoing the projection, the inner and outer vertex of a
+    // step are 50 - 30 = 20 apart, and neighbouring inner vertices one
+    // chord of the radius-30 circle and one unit of height apart.
+    auto back = [](const Vertex& v) {
+        return Vec3{(v.x - 160) * v.depth / 200, (100 - v.y) * v.depth / 200, v.depth};
+    };
+    auto dist = [](const Vec3& a, const Vec3& b) { return std::sqrt(vecDot(vecSub(a, b), vecSub(a, b))); };
+    for (const int i : {0, 77, 250, 498}) {
+        const Vec3 in = back(RibbonVertices[2 * i]), out = back(RibbonVertices[2 * i + 1]);
+        const Vec3 next = back(RibbonVertices[2 * i + 2]);
+        EXPECT_NEAR(dist(in, out), 20.0, 1e-6) << i;
+        const double a0 = static_cast<double>(static_cast<float>(i) * 0.002f) * 125.64;
+        const double a1 = static_cast<double>(static_cast<float>(i + 1) * 0.002f) * 125.64;
+        const double chord = 30 * std::hypot(std::sin(a1) - std::sin(a0), std::cos(a1) - std::cos(a0));
+        EXPECT_NEAR(dist(in, next), std::hypot(chord, 1.0), 1e-6) << i;
+    }
 }

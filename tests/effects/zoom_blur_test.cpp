@@ -214,6 +214,24 @@ TEST(ZoomBlur, WholeFramesMatchThePlainReferenceForAnyCentre) {
     }
 }
 
+// What a zoom blur is, whatever its arithmetic: every pixel reads from
+// nearer the centre, so light is carried outward and never inward. Two
+// full-height lines at columns 120 and 200 (40 either side of the centre
+// column 160), factor 0.95: column 202 reads at 160 + 42 x 0.95 = 199.9 and
+// column 118 at 120.1, so both take light; every column between the lines
+// reads between them and stays black.
+TEST(ZoomBlur, LightMovesAwayFromTheCentreOnly) {
+    buildZoomWeights(12);
+    std::vector<uint32_t> frame(kFramePixels, 0);
+    for (int y = 0; y < 200; ++y) frame[y * 320 + 120] = frame[y * 320 + 200] = 0xFFFFFF;
+    ZoomBlur(frame.data(), 160, 100, 0.95);
+    for (int y = 0; y < 200; ++y) {
+        for (int x = 121; x < 200; ++x) ASSERT_EQ(frame[y * 320 + x], 0u) << x << "," << y;
+        EXPECT_NE(frame[y * 320 + 202] & 0xFFFFFF, 0u) << y;
+        EXPECT_NE(frame[y * 320 + 118] & 0xFFFFFF, 0u) << y;
+    }
+}
+
 TEST(ZoomBlur, FactorLimits) {
     buildZoomWeights(12);
     const std::vector<uint32_t> original = randomFrame(1);

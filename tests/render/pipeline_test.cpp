@@ -136,17 +136,19 @@ TEST(Pipeline, ClipVerticesInterpolateLightAndTexture) {
 TEST(Pipeline, ProjectionFixedPointAndTheScreenCentre) {
     Fixture f(3, 1);
     f.vertex(0, 0, 0, 0);
-    f.vertex(1, 50, 25, 100);
+    f.vertex(1, 64, 32, 128);
     f.vertex(2, -50, -25, 200.5f);
     f.scene.project(f.mesh);
     EXPECT_EQ(f.mesh.vertices[0].sx, 160 * 65536);
     EXPECT_EQ(f.mesh.vertices[0].sy, 100);
     EXPECT_EQ(f.mesh.vertices[0].depth, 0);
-    const float q = 1.0f / 100.0f;
-    EXPECT_EQ(f.mesh.vertices[1].sx, (static_cast<int32_t>(50.0f * q * 240.0f) + 160) * 65536);
-    EXPECT_EQ(f.mesh.vertices[1].sy, 100 - static_cast<int32_t>(25.0f * q * 160.0f));
-    EXPECT_EQ(f.mesh.vertices[1].depth, 100 * 65536);
-    EXPECT_EQ(f.mesh.vertices[2].depth, static_cast<int32_t>(200.5 * 65536));
+    // Worked by hand (z a power of two, so no rounding can differ):
+    // x = 64 / 128 x 240 = 120 right of the centre, y = 32 / 128 x 160 = 40
+    // above it (screen y grows downwards).
+    EXPECT_EQ(f.mesh.vertices[1].sx, 280 * 65536);
+    EXPECT_EQ(f.mesh.vertices[1].sy, 60);
+    EXPECT_EQ(f.mesh.vertices[1].depth, 128 * 65536);
+    EXPECT_EQ(f.mesh.vertices[2].depth, 13139968);  // 200.5 x 65536
 }
 
 TEST(Pipeline, PerspectiveMeshesGetUOverZAndInverseZ) {

@@ -241,3 +241,72 @@ TEST(Rotation, ZeroLengthKeyQuaternionStaysFinite) {
         EXPECT_TRUE(std::isfinite(q.w) && std::isfinite(q.x) && std::isfinite(q.y) && std::isfinite(q.z)) << f;
     }
 }
+
+namespace {
+
+// The relative key (angle about a file-space axis) that turns `from` into
+// `to`: r = to (x) from^-1 as an angle and a unit axis, the axis back from
+// library order (x, z, y) to the file's (x, y, z).
+w::Key relativeKey(uint32_t frame, Q from, Q to, w::Spline sp) {
+    Q r = mulQ(to, {from.w, -from.x, -from.y, -from.z});
+    double v = std::sqrt(r.x * r.x + r.y * r.y + r.z * r.z);
+    double angle = 2 * std::atan2(v, r.w);
+    w::Vec3 axis{0, 0, 1};
+    if (v > 0) axis = {float(r.x / v), float(r.z / v), float(r.y / v)};
+    return w::rotKey(frame, float(angle), axis, sp);
+}
+
+}  // namespace
+
+// Played backwards (keys mirrored about the middle frame, each absolute
+// rotation kept, bias negated and the eases swapped) a rotation track
+// turns through the same rotations in reverse: both open ends included.
+TEST(Rotation, ReversedTrackMirrorsItsRotations) {
+    const std::vector<w::Key> keys = {
+        w::rotKey(0, 0.4f, {0, 0, 1}, {0.2f, 0, 0, 0, 0.3f}),
+        w::rotKey(9, 0.7f, {1, 0, 0}, {0.1f, -0.3f, 0.4f, 0.2f, 0.1f}),
+        w::rotKey(22, 0.5f, {0, 1, 0}, {-0.2f, 0.3f, -0.5f, 0, 0.25f}),
+        w::rotKey(30, -0.6f, {0.6f, 0, 0.8f}, {0, 0.2f, 0.2f, 0.1f, 0}),
+        w::rotKey(44, 0.8f, {0, 0.8f, 0.6f}, {0.3f, 0, 0, 0.4f, 0}),
+    };
+    const uint32_t F = 44;
+    // Absolute rotations, library space: each key's own after the one before.
+    std::vector<Q> abs;
+    Q q{1, 0, 0, 0};
+    for (const w::Key& k : keys) {
+        q = mulQ(axisAngle(k.angle, k.axis.x, k.axis.z, k.axis.y), q);
+        abs.push_back(q);
+    }
+    std::vector<w::Key> mirrored;
+    Q prev{1, 0, 0, 0};
+    for (size_t j = 0; j < keys.size(); ++j) {
+        const w::Key& src = keys[keys.size() - 1 - j];
+        w::Spline sp = src.spline;
+        sp.bias = -sp.bias;
+        std::swap(sp.easeTo, sp.easeFrom);
+        Q target = abs[keys.size() - 1 - j];
+        mirrored.push_back(relativeKey(F - src.frame, prev, target, sp));
+        prev = target;
+    }
+    Loaded fwd(trackScene({rotTrack(keys)})), back(trackScene({rotTrack(mirrored)}));
+    ASSERT_EQ(fwd.motion, ORIN_OK);
+    ASSERT_EQ(back.motion, ORIN_OK);
+    for (float f = 0; f <= F; f += 0.5f) {
+        orin_quat a = evalRot(rotationOf(fwd), f), b = evalRot(rotationOf(back), float(F) - f);
+        // q and -q are the same rotation.
+        double sign = a.w * b.w + a.x * b.x + a.y * b.y + a.z * b.z < 0 ? -1 : 1;
+        expectQuat(a, {sign * b.w, sign * b.x, sign * b.y, sign * b.z}, 5e-5, "frame " + std::to_string(f));
+    }
+}
+
+// Keys about one axis whose angles grow in step with their frames (0.04
+// radians a frame, over gaps of 10, 20 and 5 frames) turn at that rate all
+// the way, through the open ends too: the rotation at frame f is
+// 0.3 + 0.04 f about the axis (file z, library y).
+TEST(Rotation, ConstantAxisTrackTurnsAtTheRateItsKeysSay) {
+    Loaded l(trackScene({rotTrack({w::rotKey(0, 0.3f, {0, 0, 1}), w::rotKey(10, 0.4f, {0, 0, 1}),
+                                   w::rotKey(30, 0.8f, {0, 0, 1}), w::rotKey(35, 0.2f, {0, 0, 1})})}));
+    ASSERT_EQ(l.motion, ORIN_OK);
+    for (float f = 0; f <= 35; f += 0.5f)
+        expectQuat(evalRot(rotationOf(l), f), axisAngle(0.3 + 0.04 * f, 0, 1, 0), 2e-6, "frame " + std::to_string(f));
+}

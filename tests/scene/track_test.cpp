@@ -2,8 +2,10 @@
 // evaluation, hide and morph tracks, wrapping.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdlib>
+#include <memory>
 
 #include "scene_util.h"
 
@@ -72,16 +74,21 @@ std::vector<RefKey> refSpline(const std::vector<w::Key>& keys, bool loop) {
         refTangents(k[0], p, nx, (nx.f - p.f + L) / 2, k[0].f - p.f + L, nx.f - k[0].f);
         refTangents(k[n - 1], p, nx, (nx.f - p.f + L) / 2, k[n - 1].f - p.f, nx.f - k[n - 1].f + L);
     } else {
-        auto end = [](const RefKey& e, const RefKey& k1, const RefKey& k2, double* out) {
-            double kk = 0.25 - (k1.f - e.f) / (2 * (k2.f - e.f));
-            for (int i = 0; i < 3; ++i) {
-                double D = k2.v[i] - e.v[i], E = k1.v[i] - e.v[i];
-                out[i] = (1 - e.tension) * (D / 2 + 1.5 * (E - D / 2) + kk * D);
-            }
-        };
-        end(k[0], k[1], k[2], k[0].tout);
-        end(k[n - 1], k[n - 2], k[n - 3], k[n - 1].tin);
-        for (int i = 0; i < 3; ++i) k[0].tin[i] = k[n - 1].tout[i] = 0;
+        // Open ends, as the rule is written: first key K0 from K1 and K2,
+        // last key Kn from Kn-1 and Kn-2, every difference taken forward in
+        // time.
+        const RefKey &k0 = k[0], &k1 = k[1], &k2 = k[2];
+        const RefKey &kn = k[n - 1], &kn1 = k[n - 2], &kn2 = k[n - 3];
+        double s0 = 0.25 - (k1.f - k0.f) / (2 * (k2.f - k0.f));
+        double sn = 0.25 - (kn.f - kn1.f) / (2 * (kn.f - kn2.f));
+        for (int i = 0; i < 3; ++i) {
+            double D = k2.v[i] - k0.v[i], E = k1.v[i] - k0.v[i];
+            k[0].tout[i] = (1 - k0.tension) * (D / 2 + 1.5 * (E - D / 2) + s0 * D);
+            D = kn.v[i] - kn2.v[i];
+            E = kn.v[i] - kn1.v[i];
+            k[n - 1].tin[i] = (1 - kn.tension) * (D / 2 + 1.5 * (E - D / 2) + sn * D);
+            k[0].tin[i] = k[n - 1].tout[i] = 0;
+        }
     }
     return k;
 }
@@ -405,7 +412,220 @@ TEST(Track, TwoKeyTangents) {
     EXPECT_FLOAT_EQ(k0->tension, 0.5f);
     EXPECT_FLOAT_EQ(k0->continuity, 0.3f);
     EXPECT_FLOAT_EQ(k0->bias, 0.2f);
+
+    // Evaluated by hand: x runs 1 -> 5 with tangents 2 and 6. At t = 1/2
+    // the Hermite weights are 1/2, 1/2, 1/8, -1/8: 3 + 0.25 - 0.75 = 2.5.
+    // At t = 1/4 they are 27/32, 5/32, 9/64, -3/64:
+    // 27/32 + 25/32 + 18/64 - 18/64 = 1.625.
+    orin_track* t = firstObjectTracks(l)->position;
+    EXPECT_NEAR(evalVec(t, 5).x, 2.5, 1e-6);
+    EXPECT_NEAR(evalVec(t, 2.5f).x, 1.625, 1e-6);
 }
+
+// Three keys on a straight line at frames 0, 10, 20, no parameters: both
+// ends get the tangent +10 (D = 20, E = 10, k = 0), so the motion is the
+// line itself: 15 at frame 15, not a swing past the last key and back.
+TEST(Track, ThreeKeysOnALineHandWorked) {
+    Loaded l(trackScene({posTrack({w::vecKey(0, {0, 0, 0}), w::vecKey(10, {10, 0, 0}), w::vecKey(20, {20, 0, 0})})}));
+    ASSERT_EQ(l.motion, ORIN_OK);
+    orin_track* t = firstObjectTracks(l)->position;
+    EXPECT_FLOAT_EQ(t->keys->tangent_out[0], 10);
+    EXPECT_FLOAT_EQ(t->keys->next->next->tangent_in[0], 10);
+    EXPECT_NEAR(evalVec(t, 15).x, 15, 1e-5);
+    EXPECT_NEAR(evalVec(t, 5).x, 5, 1e-5);
+}
+
+// Tension, continuity and bias worked on paper. Keys x = 0, 10, 40 at
+// frames 0, 10, 30; the middle key has tension 0.5, continuity 0.5, bias
+// 0.5 (all exact in binary).
+//   middle: g1 = 10, g2 = 30, half = 15, a = 2/3, b = 4/3, C = 0.5,
+//     adjIn = 0.5 + 2/3 - 1/3 = 5/6, adjOut = 0.5 + 4/3 - 2/3 = 7/6,
+//     T = 0.25; weights 5/6 * 0.25 * 0.5 * 1.5 = 0.15625,
+//     5/6 * 0.25 * 1.5 * 0.5 = 0.15625, 7/6 * 0.25 * 1.5 * 1.5 = 0.65625,
+//     7/6 * 0.25 * 0.5 * 0.5 = 0.0729167;
+//     in = 0.15625 * 40 = 6.25, out = 6.5625 + 2.1875 = 8.75.
+//   first: D = 40, E = 10, k = 1/4 - 10/60 = 1/12:
+//     out = 20 + 1.5 * (10 - 20) + 40/12 = 8.33333.
+//   last: D = 40 - 0 = 40, E = 40 - 10 = 30, k = 1/4 - 20/60 = -1/12:
+//     in = 20 + 1.5 * (30 - 20) - 40/12 = 31.66667.
+//   frame 5 (t = 1/2): 5 + (8.33333 - 6.25) / 8 = 5.26042;
+//   frame 20 (t = 1/2): 25 + (8.75 - 31.66667) / 8 = 22.13542.
+TEST(Track, TensionContinuityBiasHandWorked) {
+    Loaded l(trackScene({posTrack({w::vecKey(0, {0, 0, 0}), w::vecKey(10, {10, 0, 0}, tcb(0.5f, 0.5f, 0.5f)),
+                                   w::vecKey(30, {40, 0, 0})})}));
+    ASSERT_EQ(l.motion, ORIN_OK);
+    orin_track* t = firstObjectTracks(l)->position;
+    const orin_key *k0 = t->keys, *k1 = k0->next, *k2 = k1->next;
+    EXPECT_NEAR(k0->tangent_out[0], 8.33333, 1e-4);
+    EXPECT_NEAR(k1->tangent_in[0], 6.25, 1e-4);
+    EXPECT_NEAR(k1->tangent_out[0], 8.75, 1e-4);
+    EXPECT_NEAR(k2->tangent_in[0], 31.66667, 1e-4);
+    EXPECT_NEAR(evalVec(t, 5).x, 5.26042, 1e-4);
+    EXPECT_NEAR(evalVec(t, 20).x, 22.13542, 1e-4);
+}
+
+// ---- properties every spline kind must have -------------------------------------------------
+
+namespace {
+
+const w::TrackKind kSplineKinds[] = {w::TrackKind::Position, w::TrackKind::Scale, w::TrackKind::Color,
+                                     w::TrackKind::Fov, w::TrackKind::Roll};
+
+// One track of `kind` on a node that takes it (position and scale on an
+// object, colour on an omni light, FOV and roll on the camera), evaluated
+// through that kind's own operation. Scalar kinds use the keys' x.
+struct KindTrack {
+    w::TrackKind kind;
+    std::unique_ptr<Loaded> loaded;
+    orin_track* track = nullptr;
+
+    KindTrack(w::TrackKind k, w::TrackMode mode, const std::vector<w::Key>& keys) : kind(k) {
+        w::Track tr{k, mode, keys};
+        if (k == w::TrackKind::Position || k == w::TrackKind::Scale) {
+            loaded = std::make_unique<Loaded>(trackScene({tr}));
+        } else {
+            w::Scene3ds s;
+            w::Node n;
+            n.id = 0;
+            if (k == w::TrackKind::Color) {
+                s.objects.push_back({"Omni", w::Light{}});
+                n.kind = w::NodeKind::Light;
+                n.name = "Omni";
+            } else {
+                s.objects.push_back({"Camera01", w::Camera{}});
+                n.kind = w::NodeKind::Camera;
+                n.name = "Camera01";
+            }
+            n.tracks = {tr};
+            w::Keyframer kf;
+            kf.nodes = {n};
+            s.keyframer = kf;
+            loaded = std::make_unique<Loaded>(w::build3ds(s));
+        }
+        EXPECT_EQ(loaded->motion, ORIN_OK);
+        void* ts = loaded->scene->nodes->tracks;
+        switch (k) {
+        case w::TrackKind::Position: track = static_cast<orin_object_tracks*>(ts)->position; break;
+        case w::TrackKind::Scale: track = static_cast<orin_object_tracks*>(ts)->scale; break;
+        case w::TrackKind::Color: track = static_cast<orin_light_tracks*>(ts)->color; break;
+        case w::TrackKind::Fov: track = static_cast<orin_camera_tracks*>(ts)->fov; break;
+        default: track = static_cast<orin_camera_tracks*>(ts)->roll; break;
+        }
+        EXPECT_NE(track, nullptr);
+    }
+    int components() const { return kind == w::TrackKind::Fov || kind == w::TrackKind::Roll ? 1 : 3; }
+    // Components in file order (x, y, z) or (r, g, b).
+    std::array<double, 3> at(float frame) const {
+        std::array<double, 3> r{0, 0, 0};
+        if (kind == w::TrackKind::Fov || kind == w::TrackKind::Roll) {
+            float v = 0;
+            EXPECT_EQ(orin_eval_scalar(track, frame, &v), ORIN_OK);
+            r[0] = v;
+        } else if (kind == w::TrackKind::Color) {
+            orin_color c{};
+            EXPECT_EQ(orin_eval_color(track, frame, &c), ORIN_OK);
+            r = {c.r, c.g, c.b};
+        } else {
+            orin_vector v{};
+            EXPECT_EQ(orin_eval_vector(track, frame, &v), ORIN_OK);
+            r = {v.x, v.z, v.y};
+        }
+        return r;
+    }
+};
+
+std::string kindName(w::TrackKind k) {
+    switch (k) {
+    case w::TrackKind::Position: return "position";
+    case w::TrackKind::Scale: return "scale";
+    case w::TrackKind::Color: return "colour";
+    case w::TrackKind::Fov: return "fov";
+    default: return "roll";
+    }
+}
+
+}  // namespace
+
+// Keys on a straight line passed at a constant speed give that line at
+// every frame, in every segment, first and last included: equally spaced
+// (0, 10, 20) and unequally spaced (20, 40, 45, 60) alike.
+TEST(TrackProperty, KeysAtConstantSpeedGiveLinearMotion) {
+    const w::Vec3 a{3, -2, 40}, b{0.5f, -0.25f, 1.5f};  // value = a + b * frame
+    std::vector<w::Key> keys;
+    for (uint32_t f : {0u, 10u, 20u, 40u, 45u, 60u})
+        keys.push_back(w::vecKey(f, {a.x + b.x * f, a.y + b.y * f, a.z + b.z * f}));
+    for (w::TrackKind kind : kSplineKinds) {
+        KindTrack t(kind, w::TrackMode::Once, keys);
+        for (float f = 0; f <= 60; f += 0.5f) {
+            std::array<double, 3> got = t.at(f);
+            const double want[3] = {a.x + b.x * f, a.y + b.y * f, a.z + b.z * f};
+            for (int i = 0; i < t.components(); ++i)
+                EXPECT_NEAR(got[i], want[i], 1e-4 * (1 + std::fabs(want[i]))) << kindName(kind) << " frame " << f;
+        }
+    }
+}
+
+// Played backwards (keys mirrored about the middle frame; bias changes
+// sign and the two eases of a key trade places, as both are directional)
+// an open track traces the same curve backwards: the first segment is the
+// mirror image of the last, and so on inwards.
+TEST(TrackProperty, ReversedOpenTrackMirrorsItsCurve) {
+    const std::vector<w::Key> keys = {
+        w::vecKey(0, {0, 5, 1}, tcb(0.3f, 0, 0, 0, 0.2f)),
+        w::vecKey(8, {6, -2, 4}, tcb(0.2f, -0.4f, 0.3f, 0.1f, 0.3f)),
+        w::vecKey(20, {2, 7, -3}, tcb(-0.3f, 0.5f, -0.2f, 0.25f, 0)),
+        w::vecKey(27, {9, 1, 0}, tcb(0, 0.2f, 0.6f, 0, 0.4f)),
+        w::vecKey(40, {4, 4, 12}, tcb(0.4f, 0, 0, 0.3f, 0)),
+    };
+    const uint32_t F = 40;
+    std::vector<w::Key> mirrored;
+    for (auto it = keys.rbegin(); it != keys.rend(); ++it) {
+        w::Key m = *it;
+        m.frame = F - it->frame;
+        m.spline.bias = -it->spline.bias;
+        std::swap(m.spline.easeTo, m.spline.easeFrom);
+        mirrored.push_back(m);
+    }
+    for (w::TrackKind kind : kSplineKinds) {
+        KindTrack fwd(kind, w::TrackMode::Once, keys), back(kind, w::TrackMode::Once, mirrored);
+        for (float f = 0; f <= F; f += 0.25f) {
+            std::array<double, 3> p = fwd.at(f), q = back.at(float(F) - f);
+            for (int i = 0; i < fwd.components(); ++i)
+                EXPECT_NEAR(p[i], q[i], 1e-4 * (1 + std::fabs(p[i]))) << kindName(kind) << " frame " << f;
+        }
+    }
+}
+
+// A looping track whose last key repeats its first is continuous across
+// the loop point, in value and in speed: the last segment's speed into the
+// last key (tangent over segment length) is the first segment's out of the
+// first key. Colour tracks never wrap, so they are not asked.
+TEST(TrackProperty, LoopingTrackIsContinuousAcrossTheLoopPoint) {
+    const std::vector<w::Key> keys = {w::vecKey(0, {2, -3, 5}), w::vecKey(12, {8, 1, 0}, tcb(0.2f, 0.1f, -0.3f)),
+                                      w::vecKey(25, {-4, 6, 2}), w::vecKey(40, {2, -3, 5})};
+    for (w::TrackKind kind : kSplineKinds) {
+        if (kind == w::TrackKind::Color) continue;
+        KindTrack t(kind, w::TrackMode::Loop, keys);
+        const orin_key* first = t.track->keys;
+        const orin_key* last = first;
+        while (last->next) last = last->next;
+        for (int i = 0; i < t.components(); ++i) {
+            double into = last->tangent_in[i] / (40.0 - 25.0), outOf = first->tangent_out[i] / 12.0;
+            EXPECT_NEAR(into, outOf, 1e-5) << kindName(kind) << " slot " << i;
+        }
+        // Just before and just after the loop point, one or two cycles on.
+        for (float base : {40.0f, 80.0f}) {
+            std::array<double, 3> before = t.at(base - 0.01f), after = t.at(base + 0.01f), at = t.at(base);
+            for (int i = 0; i < t.components(); ++i) {
+                EXPECT_NEAR(before[i], at[i], 0.02) << kindName(kind) << " " << base;
+                EXPECT_NEAR(after[i], at[i], 0.02) << kindName(kind) << " " << base;
+                // Equal steps either side: the point sits on a smooth curve.
+                EXPECT_NEAR(after[i] - at[i], at[i] - before[i], 2e-3) << kindName(kind) << " " << base;
+            }
+        }
+    }
+}
+
 
 // A repeating track whose last key is at frame 0: fmod gives no number and
 // every comparison fails, so the first key's value comes out (hide: shown,

@@ -143,6 +143,34 @@ TEST(Update, HierarchyMatchesIndependentComposition) {
     }
 }
 
+// One vertex worked by hand, against readings the composition above could
+// share with the code: Base turns a quarter about file z (library y: the
+// quaternion (cos 45, 0, sin 45, 0) gives rows (0 0 1), (0 1 0), (-1 0 0)),
+// scales by 2 along x and moves by file (10, 0, 0). Scale comes first, so
+// the vertex (1, 0, 0) becomes (2, 0, 0), then (0, 0, -2), then
+// (10, 0, -2); turning first would give (10, 0, -1). The child sits at
+// file (0, 3, 0) = library (0, 0, 3) in Base's frame: scaled (0, 0, 3),
+// turned (3, 0, 0), moved (13, 0, 0).
+TEST(Update, ScaledTurnedParentAndChildByHand) {
+    w::Scene3ds s;
+    s.objects.push_back({"Base", meshOf({{1, 0, 0}})});
+    s.objects.push_back({"Child", meshOf({{0, 0, 0}})});
+    w::Keyframer k;
+    w::Node base = w::objectNode("Base", 0), child = w::objectNode("Child", 1, 0);
+    base.tracks = {{w::TrackKind::Position, w::TrackMode::Once, {w::vecKey(0, {10, 0, 0})}},
+                   {w::TrackKind::Rotation, w::TrackMode::Once, {w::rotKey(0, float(M_PI / 2), {0, 0, 1})}},
+                   {w::TrackKind::Scale, w::TrackMode::Once, {w::vecKey(0, {2, 1, 1})}}};
+    child.tracks = {{w::TrackKind::Position, w::TrackMode::Once, {w::vecKey(0, {0, 3, 0})}},
+                    {w::TrackKind::Scale, w::TrackMode::Once, {w::vecKey(0, {1, 1, 1})}}};
+    k.nodes = {base, child};
+    s.keyframer = k;
+    Loaded l(w::build3ds(s));
+    ASSERT_EQ(l.motion, ORIN_OK);
+    setFrame(l, 5);
+    expectNear(l.record<orin_object>("Base")->vertices[0].world, {10, 0, -2}, 1e-5, "Base");
+    expectNear(l.record<orin_object>("Child")->vertices[0].world, {13, 0, 0}, 1e-5, "Child");
+}
+
 // Grandparent, parent and child listed in that order (the only order the
 // reader can link): the child's matrix carries both ancestors'.
 TEST(Update, GrandchildReceivesTheGrandparentsMatrix) {

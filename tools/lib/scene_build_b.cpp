@@ -77,9 +77,13 @@ w3ds::Scene3ds buildCredits() {
         const float z = groups[g].bottom < 0 ? 0.0f : (top ? 17.0f : -13.0f);
         // Group g is anchored at a = g x 140: it comes in from the distance
         // over the 40 frames before a (while the previous group leaves),
-        // holds, and swings out of view to the side by a + 100.
+        // holds, and sweeps out of view to the side over a + 70..a + 90,
+        // speeding up as it goes (the exit key's tangent carries it out);
+        // it waits there, wholly out of view, until its scale drops at
+        // a + 100.
         const uint32_t a = static_cast<uint32_t>(g) * G;
-        const float side = (g % 2 ? 1.0f : -1.0f) * (top ? 1.0f : 0.6f);
+        const float dir = g % 2 ? 1.0f : -1.0f;
+        const float side = dir * (top ? 1.0f : 0.6f);
         int n = k.object(cards[c].first, -1, {0, 0, 0});
         std::vector<Key> pos, scale;
         if (g == 0) {
@@ -92,7 +96,7 @@ w3ds::Scene3ds buildCredits() {
         scale.push_back(w3ds::vecKey(g == 0 ? 0 : a - 40, {1, 1, 1}, kHold));
         if (g < 5) {
             pos.push_back(w3ds::vecKey(a + 70, {0, -25, z}, kHold));
-            pos.push_back(w3ds::vecKey(a + 100, {side * 260, -110, z * 3}, {0, 0, 0, 0.5f, 0}));
+            pos.push_back(w3ds::vecKey(a + 90, {dir * (top ? 300.0f : 280.0f), -115, z * 3}));
             scale.push_back(w3ds::vecKey(a + 99, {1, 1, 1}, kHold));
             scale.push_back(w3ds::vecKey(a + 100, {0, 0, 0}, kHold));
         } else {
