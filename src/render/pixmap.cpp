@@ -173,31 +173,45 @@ DecodedImage decodeJpegMemory(const uint8_t* data, size_t size) {
 
 Pixmap::~Pixmap() { delete[] pixels; }
 
-void Pixmap::load_jpeg(const char* path) {
+void printLoadFailure(const LoadResult& result) {
+    if (result.status == LoadResult::Status::Missing)
+        std::printf("%s\n\r", result.message.c_str());  // line feed, then carriage return
+    else if (!result.ok())
+        std::fprintf(stderr, "%s\n", result.message.c_str());
+}
+
+void printLoadWarnings(const LoadResult& result) {
+    for (const std::string& w : result.warnings) std::fprintf(stderr, "%s\n", w.c_str());
+}
+
+LoadResult Pixmap::read(const char* path) {
     std::FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) {
-        // Line feed then carriage return, in that order, as the program
-        // has always printed it.
-        std::printf("load_jpeg: Could not find %s\n\r", path);
-        std::exit(1);
-    }
+    if (file == nullptr)
+        return LoadResult::failure(LoadResult::Status::Missing, std::string("load_jpeg: Could not find ") + path);
     DecodedImage image = decodeJpeg(file);
     std::fclose(file);
     if (!image.ok()) {
         // libjpeg's message exactly as it formats it, behind the file it
-        // refused (its own output_message would print the text alone, and
-        // with many images at start that does not say which one); our own
-        // refusals name the file too.
+        // refused (with many images at start the text alone does not say
+        // which one); our own refusals are marked as the loader's.
         if (image.status == DecodedImage::Status::LibraryError)
-            std::fprintf(stderr, "%s: %s\n", path, image.error.c_str());
-        else
-            std::fprintf(stderr, "load_jpeg: %s: %s\n", path, image.error.c_str());
-        std::exit(1);
+            return LoadResult::failure(LoadResult::Status::Unreadable, std::string(path) + ": " + image.error);
+        return LoadResult::failure(LoadResult::Status::Unreadable,
+                                   std::string("load_jpeg: ") + path + ": " + image.error);
     }
     delete[] pixels;
     pixels = image.pixels.release();
     width = image.width;
     height = image.height;
+    return {};
+}
+
+void Pixmap::load_jpeg(const char* path) {
+    const LoadResult result = read(path);
+    if (!result.ok()) {
+        printLoadFailure(result);
+        std::exit(1);
+    }
 }
 
 }  // namespace marrow

@@ -15,9 +15,10 @@
 // decodable data (a truncated scan, for instance) go through libjpeg's
 // standard handling (one line on standard error) and decoding goes on.
 //
-// Pixmap::load_jpeg is what the program calls: on failure it prints the
-// message naming the file and ends the process with exit status 1, so
-// callers never see a failed load.
+// Pixmap::read loads a file and reports: a LoadResult whose message names
+// the file, nothing printed. Pixmap::load_jpeg is the same load for callers
+// that cannot go on without the image: on failure it prints the message and
+// ends the process with exit status 1.
 #pragma once
 
 #include <cstddef>
@@ -25,6 +26,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace marrow {
 
@@ -62,6 +64,32 @@ DecodedImage decodeJpeg(std::FILE* file);
 // when `size` is 0.
 DecodedImage decodeJpegMemory(const uint8_t* data, size_t size);
 
+// The outcome of loading a file of the data set. Every message is one line
+// (no line ending) that names the file.
+struct LoadResult {
+    enum class Status {
+        Ok,
+        Missing,     // the image loader cannot open the file
+        Unreadable,  // the JPEG decoder refused its data
+        Refused,     // a file the program cannot use: an image of the wrong size,
+                     // a scene the library cannot read or without its camera
+    };
+
+    bool ok() const { return status == Status::Ok; }
+    static LoadResult failure(Status status, std::string message) { return {status, std::move(message), {}}; }
+
+    Status status = Status::Ok;
+    std::string message;                // empty when ok()
+    std::vector<std::string> warnings;  // damaged but decodable files, one line each
+};
+
+// Prints a failed load as the image loader reports it: a missing file as
+// "load_jpeg: Could not find <path>" then "\n\r" on standard output, anything
+// else as the message and "\n" on standard error. Nothing for a success.
+void printLoadFailure(const LoadResult& result);
+// Prints each warning as one line on standard error.
+void printLoadWarnings(const LoadResult& result);
+
 class Pixmap {
 public:
     Pixmap() = default;
@@ -76,6 +104,10 @@ public:
     // a line naming the file and its size on standard error. Each then exits
     // the process with status 1. Loading again replaces the old pixels.
     void load_jpeg(const char* path);
+
+    // The same load, reporting instead of exiting. On failure the pixels
+    // already held are kept.
+    LoadResult read(const char* path);
 
     uint32_t* pixels = nullptr;  // owned; null until loaded
     int32_t width = 0;           // in pixels; 0 until loaded

@@ -234,6 +234,27 @@ TEST(Pixmap, LoadJpegFillsPixelsAndSizeAndReplacesAnEarlierLoad) {
     EXPECT_EQ(p.pixels[199 * 320 + 319], blockColour(319, 199));
 }
 
+TEST(Pixmap, ReadReportsFailuresNamingTheFileAndKeepsThePixelsItHad) {
+    const std::string good = tempPath("good.jpg");
+    writeFile(good, encodeJpeg(blockImageRgb(16, 8), 16, 8, 3, JCS_RGB, true));
+    const std::string missing = tempPath("absent.jpg");
+    std::remove(missing.c_str());
+    const std::string text = tempPath("text.jpg");
+    writeFile(text, {'G', 'I', 'F', '8', '9', 'a'});
+
+    Pixmap p;
+    EXPECT_TRUE(p.read(good.c_str()).ok());
+    const uint32_t* kept = p.pixels;
+    LoadResult r = p.read(missing.c_str());
+    EXPECT_EQ(r.status, LoadResult::Status::Missing);
+    EXPECT_EQ(r.message, "load_jpeg: Could not find " + missing);
+    r = p.read(text.c_str());
+    EXPECT_EQ(r.status, LoadResult::Status::Unreadable);
+    EXPECT_EQ(r.message, text + ": Not a JPEG file: starts with 0x47 0x49");
+    EXPECT_EQ(p.pixels, kept);
+    EXPECT_EQ(p.width, 16);
+}
+
 using PixmapDeathTest = ::testing::Test;
 
 TEST_F(PixmapDeathTest, MissingFilePrintsItsNameOnStandardOutputAndExits1) {
