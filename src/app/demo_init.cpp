@@ -69,16 +69,12 @@ struct ImageSpec {
 
 // Loads an image and checks it against the size its users read; an image of
 // another size would be read with the wrong row length or past its end.
+// The size is checked on the file's header, before it is decoded.
 void load(Pixmap& image, const char* file, int width, int height) {
-    const LoadResult result = image.read(file);
+    const ImageSize required{width, height, true};
+    const LoadResult result = image.read(file, &required);
     printLoadWarnings(result);
     if (!result.ok()) endStartUp(result);
-    if (image.width != width || image.height < height) {
-        char message[256];
-        std::snprintf(message, sizeof message, "%s: the image is %dx%d, but it must be %dx%d", file, image.width,
-                      image.height, width, height);
-        endStartUp(LoadResult::failure(LoadResult::Status::Refused, message));
-    }
 }
 
 void loadLogged(Pixmap& image, const char* file, int width, int height) {
@@ -114,8 +110,10 @@ const SceneEntry kScenes[kSceneCount] = {
     {greets, "greets", 8, kKeyframesPerSecond},
     {scene6, "scene6", 8, kKeyframesPerSecond}};
 
-void loadScene(Scene3D& s, int32_t factor, const char* dir, const char* path) {
-    const LoadResult result = s.setUp(path, dir, factor);
+// `textures`: the scenes' decoded textures so far, so that a file several
+// scenes use is decoded once.
+void loadScene(Scene3D& s, int32_t factor, const char* dir, const char* path, TextureCache& textures) {
+    const LoadResult result = s.setUp(path, dir, factor, &textures);
     printLoadWarnings(result);
     if (!result.ok()) endStartUp(result);
     char line[128];
@@ -124,12 +122,12 @@ void loadScene(Scene3D& s, int32_t factor, const char* dir, const char* path) {
 }
 
 // Logs the step's line, then loads scene `index` of the table.
-void loadTableScene(const char* logLine, int index) {
+void loadTableScene(const char* logLine, int index, TextureCache& textures) {
     logText(logLine);
     const SceneEntry& e = kScenes[index];
     char path[64];
     std::snprintf(path, sizeof path, "scenes\\%s.3ds", e.stem);
-    loadScene(e.scene, e.factor, "scenes", path);
+    loadScene(e.scene, e.factor, "scenes", path, textures);
 }
 
 }  // namespace
@@ -176,18 +174,19 @@ void initDemo() {
     loadLogged(text2, "pixmaps/text2.jpg", 256, 64);
 
     logText("Init 3d scene");
+    TextureCache sceneTextures;  // the materials keep what they use when it goes
     initShadeTable();
-    loadTableScene("Loading scenes\\scene1.3ds..", 0);
+    loadTableScene("Loading scenes\\scene1.3ds..", 0, sceneTextures);
     loadLogged(rstar1, "pixmaps/rstar1.jpg", 256, 256);
     loadLogged(tex1, "pixmaps/tex1.jpg", 256, 256);
-    loadTableScene("Loading scenes\\scene2.3ds..", 1);
-    loadTableScene("Loading scenes\\scene3.3ds..", 2);
-    loadTableScene("Loading scenes\\scene4.3ds..", 3);
-    loadTableScene("Loading scenes\\scene5.3ds..", 4);
-    loadTableScene("Loading scenes\\credits.3ds..", 5);
+    loadTableScene("Loading scenes\\scene2.3ds..", 1, sceneTextures);
+    loadTableScene("Loading scenes\\scene3.3ds..", 2, sceneTextures);
+    loadTableScene("Loading scenes\\scene4.3ds..", 3, sceneTextures);
+    loadTableScene("Loading scenes\\scene5.3ds..", 4, sceneTextures);
+    loadTableScene("Loading scenes\\credits.3ds..", 5, sceneTextures);
     // The step line names greets for each of the last five scenes; the line
     // each loadScene adds names the real file.
-    for (int i = 6; i < kSceneCount; ++i) loadTableScene("Loading scenes\\greets.3ds..", i);
+    for (int i = 6; i < kSceneCount; ++i) loadTableScene("Loading scenes\\greets.3ds..", i, sceneTextures);
 
     logText("ttex");
     load(tfont1, "pixmaps/tfont1.jpg", 256, 256);

@@ -173,8 +173,11 @@ void Scene3D::classifyMaterials() {
     }
 }
 
-LoadResult Scene3D::loadMaterials() {
+LoadResult Scene3D::loadMaterials(TextureCache* textures) {
     classifyMaterials();
+    TextureCache own;
+    TextureCache& decoded = textures ? *textures : own;
+    static constexpr ImageSize kTextureSize{kTextureSide, kTextureSide};
     LoadResult loaded;
     int32_t index = 0;
     for (orin_world_node* w = scene->world; w; w = w->next) {
@@ -189,15 +192,19 @@ LoadResult Scene3D::loadMaterials() {
                            directory + " only");
         std::string found = findTexture(directory, file);
         if (found.empty()) found = std::string(directory) + file;  // reported missing under the name as given
-        LoadResult texture = r.texture.read(found.c_str());
-        loaded.warnings.insert(loaded.warnings.end(), texture.warnings.begin(), texture.warnings.end());
-        if (!texture.ok()) {
-            texture.warnings = std::move(loaded.warnings);
-            return texture;
+        std::shared_ptr<const Pixmap>& shared = decoded[found];
+        if (!shared) {
+            auto texture = std::make_shared<Pixmap>();
+            LoadResult read = texture->read(found.c_str(), &kTextureSize, "texture");
+            loaded.warnings.insert(loaded.warnings.end(), read.warnings.begin(), read.warnings.end());
+            if (!read.ok()) {
+                decoded.erase(found);
+                read.warnings = std::move(loaded.warnings);
+                return read;
+            }
+            shared = std::move(texture);
         }
-        if (r.texture.width != kTextureSide || r.texture.height != kTextureSide)
-            return refused(found + ": the texture is " + std::to_string(r.texture.width) + "x" +
-                           std::to_string(r.texture.height) + ", but it must be 256x256");
+        r.texture = shared;
     }
     return loaded;
 }
@@ -214,12 +221,13 @@ float Scene3D::measureCapacity() {
     return needed;
 }
 
-LoadResult Scene3D::setUp(const char* path, const char* dir, int32_t capacity, int32_t libraryFlags) {
+LoadResult Scene3D::setUp(const char* path, const char* dir, int32_t capacity, TextureCache* textures,
+                          int32_t libraryFlags) {
     capacityFactor = capacity;
     LoadResult result = load(path, libraryFlags);
     if (!result.ok()) return result;
     setDirectory(dir);
-    result = loadMaterials();
+    result = loadMaterials(textures);
     if (!result.ok()) return result;
     bindMaterials();
     return result;
@@ -301,13 +309,15 @@ void Scene3D::fillShaded(const RenderFace& face) {
 }
 
 void Scene3D::fillTextured(const RenderFace& face) {
-    if (!face.material->texture.pixels) return;
-    fillTexturedTriangle(*face.vertex[0], *face.vertex[1], *face.vertex[2], face.material->texture.pixels, buffer);
+    const uint32_t* texels = face.material->texels();
+    if (!texels) return;
+    fillTexturedTriangle(*face.vertex[0], *face.vertex[1], *face.vertex[2], texels, buffer);
 }
 
 void Scene3D::fillTexturedPerspective(const RenderFace& face) {
-    if (!face.material->texture.pixels) return;
-    fillPerspectiveTriangle(*face.vertex[0], *face.vertex[1], *face.vertex[2], face.material->texture.pixels, buffer);
+    const uint32_t* texels = face.material->texels();
+    if (!texels) return;
+    fillPerspectiveTriangle(*face.vertex[0], *face.vertex[1], *face.vertex[2], texels, buffer);
 }
 
 }  // namespace marrow

@@ -26,6 +26,9 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
 
 #include "render/pixmap.h"
 #include "render/render_vertex.h"
@@ -46,8 +49,18 @@ void fitToFrame(orin_camera& camera);
 struct RenderMaterial {
     uint8_t red = 0, green = 0, blue = 0;  // the diffuse colour times 255
     Shading shading = Shading::Flat;
-    Pixmap texture;  // 256x256 for every shading but Flat
+    // 256x256 for every shading but Flat; one decoded image is shared by
+    // every material that names the same file.
+    std::shared_ptr<const Pixmap> texture;
+
+    const uint32_t* texels() const { return texture ? texture->pixels : nullptr; }
 };
+
+// Textures decoded so far, by the path they were read from: scenes that
+// share a directory decode each file once and share its pixels. The
+// materials hold their own references, so the cache may go when loading is
+// done.
+using TextureCache = std::map<std::string, std::shared_ptr<const Pixmap>>;
 
 struct RenderFace {
     RenderVertex* vertex[3];
@@ -98,12 +111,14 @@ public:
     // options the scene is loaded and rendered with.
     LoadResult load(const char* path, int32_t libraryFlags = kPresentationLibraryFlags);
     void setDirectory(const char* dir);
-    LoadResult loadMaterials();
+    // `textures`: shared with the other scenes loaded from the same
+    // directory; without one, the scene still decodes each file once.
+    LoadResult loadMaterials(TextureCache* textures = nullptr);
     void bindMaterials();
     // All of it as the presentation does at start: work arrays of
     // `capacity` times the meshes' sizes, the scene file at `path`, its
     // textures from `dir`.
-    LoadResult setUp(const char* path, const char* dir, int32_t capacity,
+    LoadResult setUp(const char* path, const char* dir, int32_t capacity, TextureCache* textures = nullptr,
                      int32_t libraryFlags = kPresentationLibraryFlags);
     // The material table's shadings and colours as loadMaterials makes
     // them, without reading any texture (for tools that only measure).

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <random>
 #include <string>
+#include <fstream>
+#include <iterator>
 #include <vector>
 
 #include "art_jpeg.h"
@@ -169,9 +171,9 @@ TEST_F(SceneDir, MaterialsChooseTheirShadingFromMapsAndTheTwoSidedFlag) {
     EXPECT_EQ(s.materials[2].shading, Shading::TexturedPerspective);
     EXPECT_EQ(s.materials[3].shading, Shading::Reflection);
     EXPECT_EQ(s.materials[4].shading, Shading::Flat);
-    EXPECT_EQ(s.materials[4].texture.pixels, nullptr);
+    EXPECT_EQ(s.materials[4].texels(), nullptr);
     EXPECT_EQ(s.materials[5].shading, Shading::Textured);
-    EXPECT_NE(s.materials[5].texture.pixels, nullptr);
+    EXPECT_NE(s.materials[5].texels(), nullptr);
     EXPECT_EQ(s.materials[0].red, 255);
     EXPECT_EQ(s.materials[0].green, 127);
     EXPECT_EQ(s.materials[0].blue, 63);
@@ -263,6 +265,34 @@ TEST_F(SceneDir, ATurningLitTexturedCubeDrawsInsideItsBoundsOnly) {
         EXPECT_GT(lit, 2000) << "frame " << frame;
         EXPECT_EQ(s.droppedFaces, 0);
     }
+}
+
+// A damaged texture named by several materials of two scenes that share a
+// directory: decoded once, its pixels shared, its warning given once with
+// the file's name.
+TEST_F(SceneDir, ATextureIsDecodedOncePerDirectoryAndWarnsOnce) {
+    {
+        std::ifstream in("scenes/checker.jpg", std::ios::binary);
+        const std::string whole((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::ofstream("scenes/worn.jpg", std::ios::binary) << whole.substr(0, whole.size() * 2 / 3);
+    }
+    write("scenes/a.3ds", cubeScene({material("T", "worn.jpg"), material("R", "", "worn.jpg"),
+                                     material("U", "WORN.JPG")}));
+    write("scenes/b.3ds", cubeScene({material("T", "worn.jpg")}));
+    TextureCache textures;
+    Scene3D a, b;
+    const LoadResult first = a.setUp("scenes/a.3ds", "scenes", 8, &textures);
+    ASSERT_TRUE(first.ok()) << first.message;
+    EXPECT_EQ(first.warnings, std::vector<std::string>{"scenes/worn.jpg: Premature end of JPEG file"});
+    const LoadResult second = b.setUp("scenes/b.3ds", "scenes", 8, &textures);
+    ASSERT_TRUE(second.ok()) << second.message;
+    EXPECT_TRUE(second.warnings.empty());
+    ASSERT_NE(a.materials[0].texels(), nullptr);
+    EXPECT_EQ(a.materials[1].texture, a.materials[0].texture);
+    EXPECT_EQ(a.materials[2].texture, a.materials[0].texture);  // found ignoring case: the same file
+    EXPECT_EQ(b.materials[0].texture, a.materials[0].texture);
+    textures.clear();  // the materials keep their pixels
+    EXPECT_EQ(a.materials[0].texture->width, 256);
 }
 
 // The scene library's state (active scene, camera, options) is shared; a
