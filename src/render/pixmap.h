@@ -126,9 +126,11 @@ public:
     // Loads the JPEG file at `path` (relative to the working directory).
     // A file that cannot be opened prints "load_jpeg: Could not find <path>"
     // followed by "\n\r" on standard output; a file libjpeg rejects prints
-    // libjpeg's message and "\n" on standard error; an oversized image prints
-    // a line naming the file and its size on standard error. Each then exits
-    // the process with status 1. Loading again replaces the old pixels.
+    // "<path>: " and libjpeg's message on standard error; an oversized image
+    // or one over the work bound prints a line naming the file on standard
+    // error. Each then exits the process with status 1. A damaged but
+    // decodable file prints "<path>: " and libjpeg's warning on standard
+    // error and loads. Loading again replaces the old pixels.
     void load_jpeg(const char* path);
 
     // The same load, reporting instead of exiting. With `required`, a file
