@@ -238,7 +238,11 @@ void BM_LoadScene(benchmark::State& state, const char* name) {
     const int32_t factor = marrow::presentationCapacityFactor(name);
     for (auto _ : state) {
         auto s = std::make_unique<marrow::Scene3D>();
-        s->setUp(path.c_str(), "scenes", factor);
+        const marrow::LoadResult loaded = s->setUp(path.c_str(), "scenes", factor);
+        if (!loaded.ok()) {
+            state.SkipWithError(loaded.message.c_str());
+            return;
+        }
         benchmark::DoNotOptimize(s->materials);
         state.PauseTiming();
         s.reset();

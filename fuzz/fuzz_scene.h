@@ -10,6 +10,7 @@
 #include <string>
 
 #include "fuzz_input.h"
+#include "render/scene3d.h"
 #include "scene/orin.h"
 
 namespace marrowfuzz {
@@ -17,7 +18,7 @@ namespace marrowfuzz {
 class SceneRun {
 public:
     SceneRun() {
-        orin_init(ORIN_HIERARCHY | ORIN_NORMALS | ORIN_MORPH | ORIN_TRANSFORM);
+        orin_init(marrow::kPresentationLibraryFlags);
         if (orin_alloc_scene(&scene_) != ORIN_OK) scene_ = nullptr;
     }
     ~SceneRun() {

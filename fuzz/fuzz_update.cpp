@@ -12,16 +12,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return marrowfuzz::runOnScene(data, size, [](const char* path, orin_scene* scene) {
         if (orin_load_world(path, scene) == ORIN_OK && orin_load_motion(path, scene) == ORIN_OK) {
             orin_set_scene(scene);
-            orin_world_node* cam = nullptr;
-            if (orin_find_object("Camera01", &cam) != ORIN_OK || !cam || cam->type != ORIN_CAMERA) {
-                cam = nullptr;
-                for (orin_world_node* n = scene->world; n; n = n->next)
-                    if (n->type == ORIN_CAMERA) {
-                        cam = n;
-                        break;
-                    }
-            }
-            orin_set_camera(cam ? static_cast<orin_camera*>(cam->object) : nullptr);
+            orin_camera* camera = marrow::findPresentationCamera();
+            for (orin_world_node* n = scene->world; n && !camera; n = n->next)
+                if (n->type == ORIN_CAMERA) camera = static_cast<orin_camera*>(n->object);
+            orin_set_camera(camera);
             float start = 0, end = 0;
             if (orin_get_frames(&start, &end) == ORIN_OK) {
                 // The last frame the range accepts is just below its end.

@@ -370,9 +370,7 @@ std::vector<const T*> recordsOf(const orin_scene* s, int32_t type) {
 std::vector<std::string> gatherWarnings(const orin_scene* s, const std::string& path, int32_t world) {
     std::vector<std::string> w;
     if (world != ORIN_OK) return w;
-    orin_world_node* cam = nullptr;
-    orin_find_object("Camera01", &cam);
-    if (!cam || cam->type != ORIN_CAMERA) w.push_back("no camera named \"Camera01\"");
+    if (!marrow::findPresentationCamera()) w.push_back("no camera named \"Camera01\"");
     // The renderer loads the texture map, or failing that the reflection
     // map, from the scene's directory joined with the name as stored.
     std::string dir = directoryOf(path);
@@ -405,26 +403,18 @@ std::vector<std::string> gatherWarnings(const orin_scene* s, const std::string& 
 
 // The work-array capacity the scene needs over its whole animation, as the
 // renderer measures it (0 when the scene cannot be rendered: no Camera01,
-// no keyframes). Runs on a copy loaded the presentation's way; the
-// inspector's own scene is made active again afterwards.
-float measureCapacity(orin_scene* own, const std::string& path) {
-    orin_world_node* cam = nullptr;
-    orin_find_object("Camera01", &cam);
+// no keyframes), on a copy loaded the presentation's way with the
+// inspector's library options.
+float measureCapacity(const std::string& path, int32_t libraryFlags) {
     float start = 0, end = 0;
-    if (!cam || cam->type != ORIN_CAMERA || orin_get_frames(&start, &end) != ORIN_OK) return 0;
-    float needed = 0;
-    {
-        marrow::Scene3D s;
-        s.capacityFactor = 64;  // room enough that nothing is left out while measuring
-        s.load(path.c_str());
-        s.setDirectory(directoryOf(path).c_str());
-        s.classifyMaterials();
-        s.bindMaterials();
-        needed = s.measureCapacity();
-    }
-    orin_init(ORIN_HIERARCHY | ORIN_NORMALS | ORIN_MORPH | ORIN_TRANSFORM);
-    orin_set_scene(own);
-    return needed;
+    if (!marrow::findPresentationCamera() || orin_get_frames(&start, &end) != ORIN_OK) return 0;
+    marrow::Scene3D s;
+    s.capacityFactor = 64;  // room enough that nothing is left out while measuring
+    if (!s.load(path.c_str(), libraryFlags).ok()) return 0;
+    s.setDirectory(directoryOf(path).c_str());
+    s.classifyMaterials();
+    s.bindMaterials();
+    return s.measureCapacity();
 }
 
 std::string fileStem(const std::string& path) {
@@ -709,7 +699,9 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    orin_init(ORIN_HIERARCHY | ORIN_NORMALS | ORIN_MORPH | ORIN_TRANSFORM);
+    // The scene library's options: the presentation's.
+    const int32_t libraryFlags = marrow::kPresentationLibraryFlags;
+    orin_init(libraryFlags);
     orin_scene* scene = nullptr;
     if (orin_alloc_scene(&scene) != ORIN_OK) {
         std::fprintf(stderr, "marrow-scene: %s: out of memory\n", path.c_str());
@@ -722,7 +714,11 @@ int main(int argc, char** argv) {
     std::vector<std::string> warnings = gatherWarnings(scene, path, world);
     Capacity capacity;
     if (world == ORIN_OK && motion == ORIN_OK) {
-        capacity.needed = measureCapacity(scene, path);
+        capacity.needed = measureCapacity(path, libraryFlags);
+        // The library's state is shared with the measuring copy: select our
+        // own scene and options again for the report and --at.
+        orin_init(libraryFlags);
+        orin_set_scene(scene);
         capacity.factor = marrow::presentationCapacityFactor(fileStem(path).c_str());
         if (capacity.factor > 0 && capacity.needed > static_cast<float>(capacity.factor))
             warnings.push_back("the scene needs work arrays " + jsonNum(capacity.needed) +
@@ -735,14 +731,8 @@ int main(int argc, char** argv) {
     Evaluated evaluated;
     bool haveEvaluated = false;
     if (at && world == ORIN_OK && motion == ORIN_OK) {
-        orin_world_node* cam = nullptr;
-        orin_find_object("Camera01", &cam);
-        orin_camera* camera = cam && cam->type == ORIN_CAMERA ? static_cast<orin_camera*>(cam->object) : nullptr;
-        if (camera) {
-            camera->size_x = 320;
-            camera->size_y = 200;
-            camera->aspect = 0.75f;
-        }
+        orin_camera* camera = marrow::findPresentationCamera();
+        if (camera) marrow::fitToFrame(*camera);
         orin_set_camera(camera);
         frameResult = orin_set_frame(atFrame);
         if (frameResult == ORIN_OK) {

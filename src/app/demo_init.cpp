@@ -58,17 +58,23 @@ struct ImageSpec {
     int width, height;
 };
 
+// Ends the start-up on a file it cannot use, reporting it as the
+// presentation always has: the image loader's own failures as it prints them
+// (standard output or standard error), everything else in the console log.
+[[noreturn]] void endStartUp(const LoadResult& result) {
+    if (result.status == LoadResult::Status::Refused) logText(result.message.c_str());
+    else printLoadFailure(result);
+    std::exit(1);
+}
+
 // Loads an image and checks it against the size its users read; an image of
 // another size would be read with the wrong row length or past its end.
+// The size is checked on the file's header, before it is decoded.
 void load(Pixmap& image, const char* file, int width, int height) {
-    image.load_jpeg(file);
-    if (image.width != width || image.height < height) {
-        char message[256];
-        std::snprintf(message, sizeof message, "%s: the image is %dx%d, but it must be %dx%d", file, image.width,
-                      image.height, width, height);
-        logText(message);
-        std::exit(1);
-    }
+    const ImageSize required{width, height, true};
+    const LoadResult result = image.read(file, &required);
+    printLoadWarnings(result);
+    if (!result.ok()) endStartUp(result);
 }
 
 void loadLogged(Pixmap& image, const char* file, int width, int height) {
@@ -78,31 +84,50 @@ void loadLogged(Pixmap& image, const char* file, int width, int height) {
     load(image, file, width, height);
 }
 
-// The scenes with their files and capacity factors, in start-up order.
+// Keyframes the script advances a scene by per second of music: the scenes
+// are animated at 70 frames a second, scene1 at one keyframe per 0.042 s.
+constexpr double kKeyframesPerSecond = 70.0;
+constexpr double kScene1KeyframesPerSecond = 1.0 / 0.042;  // 23.809523809523807
+
+// The scenes with their files, capacity factors and keyframe rates, in
+// start-up order.
 struct SceneEntry {
     Scene3D& scene;
     const char* stem;
     int32_t factor;
+    double keyframesPerSecond;
 };
 const SceneEntry kScenes[kSceneCount] = {
-    {scene1, "scene1", 5},    {scene2, "scene2", 8},     {scene3, "scene3", 8}, {scene4, "scene4", 8},
-    {scene5, "scene5", 8},    {credits, "credits", 8},   {canyon, "canyon", 14}, {triangle, "triangle", 20},
-    {neki, "neki", 16},       {greets, "greets", 8},     {scene6, "scene6", 8}};
+    {scene1, "scene1", 5, kScene1KeyframesPerSecond},
+    {scene2, "scene2", 8, kKeyframesPerSecond},
+    {scene3, "scene3", 8, kKeyframesPerSecond},
+    {scene4, "scene4", 8, kKeyframesPerSecond},
+    {scene5, "scene5", 8, kKeyframesPerSecond},
+    {credits, "credits", 8, kKeyframesPerSecond},
+    {canyon, "canyon", 14, kKeyframesPerSecond},
+    {triangle, "triangle", 20, kKeyframesPerSecond},
+    {neki, "neki", 16, kKeyframesPerSecond},
+    {greets, "greets", 8, kKeyframesPerSecond},
+    {scene6, "scene6", 8, kKeyframesPerSecond}};
 
-void loadScene(Scene3D& s, int32_t factor, const char* dir, const char* path) {
-    s.setUp(path, dir, factor);
+// `textures`: the scenes' decoded textures so far, so that a file several
+// scenes use is decoded once.
+void loadScene(Scene3D& s, int32_t factor, const char* dir, const char* path, TextureCache& textures) {
+    const LoadResult result = s.setUp(path, dir, factor, &textures);
+    printLoadWarnings(result);
+    if (!result.ok()) endStartUp(result);
     char line[128];
     std::snprintf(line, sizeof line, "%s, frames %f", path, static_cast<double>(s.lastFrame));
     logText(line);
 }
 
 // Logs the step's line, then loads scene `index` of the table.
-void loadTableScene(const char* logLine, int index) {
+void loadTableScene(const char* logLine, int index, TextureCache& textures) {
     logText(logLine);
     const SceneEntry& e = kScenes[index];
     char path[64];
     std::snprintf(path, sizeof path, "scenes\\%s.3ds", e.stem);
-    loadScene(e.scene, e.factor, "scenes", path);
+    loadScene(e.scene, e.factor, "scenes", path, textures);
 }
 
 }  // namespace
@@ -111,6 +136,12 @@ int32_t presentationCapacityFactor(const char* stem) {
     for (const SceneEntry& e : kScenes)
         if (std::strcmp(e.stem, stem) == 0) return e.factor;
     return 0;
+}
+
+double keyframesPerSecond(const Scene3D& scene) {
+    for (const SceneEntry& e : kScenes)
+        if (&e.scene == &scene) return e.keyframesPerSecond;
+    return kKeyframesPerSecond;
 }
 
 void initDemo() {
@@ -143,18 +174,19 @@ void initDemo() {
     loadLogged(text2, "pixmaps/text2.jpg", 256, 64);
 
     logText("Init 3d scene");
+    TextureCache sceneTextures;  // the materials keep what they use when it goes
     initShadeTable();
-    loadTableScene("Loading scenes\\scene1.3ds..", 0);
+    loadTableScene("Loading scenes\\scene1.3ds..", 0, sceneTextures);
     loadLogged(rstar1, "pixmaps/rstar1.jpg", 256, 256);
     loadLogged(tex1, "pixmaps/tex1.jpg", 256, 256);
-    loadTableScene("Loading scenes\\scene2.3ds..", 1);
-    loadTableScene("Loading scenes\\scene3.3ds..", 2);
-    loadTableScene("Loading scenes\\scene4.3ds..", 3);
-    loadTableScene("Loading scenes\\scene5.3ds..", 4);
-    loadTableScene("Loading scenes\\credits.3ds..", 5);
-    // These five lines have always named greets; the line each loadScene
-    // adds names the real file.
-    for (int i = 6; i < kSceneCount; ++i) loadTableScene("Loading scenes\\greets.3ds..", i);
+    loadTableScene("Loading scenes\\scene2.3ds..", 1, sceneTextures);
+    loadTableScene("Loading scenes\\scene3.3ds..", 2, sceneTextures);
+    loadTableScene("Loading scenes\\scene4.3ds..", 3, sceneTextures);
+    loadTableScene("Loading scenes\\scene5.3ds..", 4, sceneTextures);
+    loadTableScene("Loading scenes\\credits.3ds..", 5, sceneTextures);
+    // The step line names greets for each of the last five scenes; the line
+    // each loadScene adds names the real file.
+    for (int i = 6; i < kSceneCount; ++i) loadTableScene("Loading scenes\\greets.3ds..", i, sceneTextures);
 
     logText("ttex");
     load(tfont1, "pixmaps/tfont1.jpg", 256, 256);

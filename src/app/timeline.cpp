@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "app/demo_init.h"
 #include "app/demo_resources.h"
 #include "common/framebuffer.h"
 #include "common/numeric.h"
@@ -27,10 +28,6 @@
 #include "render/scene3d.h"
 
 namespace marrow {
-
-const double kThresholds[kThresholdCount] = {
-    7.0,   8.82, 12.46, 14.0, 17.55, 21.1, 27.0,  29.1,  31.2,  33.3,  35.4,  37.5,  39.6,  42.4,  43.0,  46.7,  52.4,
-    58.12, 65.0, 66.0,  78.0, 79.0,  89.0, 90.0,  102.0, 110.0, 111.0, 150.0, 180.0, 210.0, 235.0, 258.0, 260.0};
 
 // The four composition buffers, zero at start, kept for the whole run.
 uint32_t frameA[kFramePixels];
@@ -63,8 +60,27 @@ void reduceFrame(Scene3D& s) {
     }
 }
 
+// Fade weights, per second of their interval. crossFade's weight runs from 0
+// (all of the first layer) to 255 (all of the second); each fade rises from
+// 0 at the start of its interval to 254 or 255 at its end, never past 255.
+namespace fade_rate {
+constexpr double kCaption = 140.0;           // 7.0 to 8.82 s: 254.8 at the end
+constexpr double kPlasmaTexture = 70.0;      // 8.82 to 12.46 s: 254.8
+constexpr double kTunnel = 71.8;             // 14.0 to 17.55 and 17.55 to 21.1 s: 254.89
+constexpr double kScene1 = 128.0 / 2.1;      // from 27 s over both scene1 intervals: 128 at 29.1 s
+constexpr double kPicture = 255.0 / 2.1;     // the 2.1 s pictures from 29.1 to 39.6 s
+constexpr double kWhiteFlash = 255.0 / 0.6;  // 42.4 to 43.0 s
+constexpr double kOneSecond = 255.0;         // the one-second changes from 65 s on
+constexpr double kFadeOut = 128.0;           // 258 to 260 s, to black
+}  // namespace fade_rate
+
+// The ray grid turns once round its 512 angle steps every 3.55 s from 14 s.
+constexpr double kGridTurnsPerSecond = 1.0 / 3.55;
+// From 33.3 s the zoom feedback shrinks from 1 to 0.5 over the 2.1 s interval.
+constexpr double kZoomShrinkPerSecond = 0.5 / 2.1;
+
 void setGridAngles(double time) {
-    const double s = (time - 14.0) * 0.28169014084507044;  // (t - 14) / 3.55
+    const double s = (time - 14.0) * kGridTurnsPerSecond;
     const int32_t n = truncToInt32(511.0 * s);
     rayGrid.angleX = wrapAdd(255, n) & 511;
     rayGrid.angleY = rayGrid.angleZ = ~n & 511;
@@ -105,9 +121,7 @@ void fillFrame(uint32_t* buf, uint32_t value) {
 }
 
 void showScene(Scene3D& s, const Now& now, double start, bool reduce) {
-    // scene1 runs at 1/0.042 keyframes a second, every other scene at 70.
-    const double rate = &s == &scene1 ? 23.809523809523807 : 70.0;
-    s.frame = truncToInt32((now.time - start) * rate);
+    s.frame = truncToInt32((now.time - start) * keyframesPerSecond(s));
     if (reduce) reduceFrame(s);
     s.clear();
     s.render(s.frame);
@@ -217,6 +231,46 @@ void nekiFinale(const Now& now) {
     motionBlur->apply(frameA, frameA);
 }
 
+// 29.1 to 31.2 s: scene1, still fading in over the title picture, gives way
+// to the straight tunnel, with text2 glitching over both. Into frameD.
+void scene1IntoTunnel(const Now& now) {
+    const double t = now.time;
+    showScene(scene1, now, 27.0, false);
+    fade(still0.pixels, scene1.buffer, scene1.buffer, (t - 27.0) * fade_rate::kScene1);
+    tunnelShaded(frameA, now, true);
+    fade(scene1.buffer, frameA, frameD, (t - 29.1) * fade_rate::kPicture);
+    blockGlitch(frameD, text2.pixels, now.phase, 1);
+}
+
+// 110 to 111 s: the flat grid turns into the shaded plane, flashing on the
+// beat, pulsing, with the ribbon over it. Into frameD.
+void flatIntoPlane(const Now& now) {
+    const double t = now.time;
+    flatGrid(frameA, now);
+    setGridAngles(t);
+    rayGrid.rayPlane();
+    rayGrid.drawBlocksShaded(frameB, part1_2.pixels);
+    fade(frameA, frameB, frameD, (t - 110.0) * fade_rate::kOneSecond);
+    beatFilters(frameD, now, 1 | 2);
+    zoomPulse(frameD, now);
+    spiralRibbon(now.phase, frameD);
+}
+
+// 150 to 180 s: the beat grid with the emblem rippling into it, and the
+// greetings scene, blurred, added on top. Into frameD.
+void gridWithGreetings(const Now& now) {
+    beatGrid(now);
+    plasma->plasmaRipple(now.phase, 2.9 * now.time, 15000);
+    plasma->plasmaDraw(frameD, ug.pixels);
+    plasma->clampTexCoords();
+    addSaturate(frameA, frameD);
+    copyFrame(frameD, frameA);
+    showScene(greets, now, 89.0, true);
+    copyFrame(frameA, greets.buffer);
+    motionBlur->apply(frameA, frameA);
+    addSaturate(frameD, frameA);
+}
+
 }  // namespace
 
 void beatFilters(uint32_t* buf, double time, int bits) { beatFilters(buf, Now::at(time), bits); }
@@ -249,7 +303,7 @@ uint32_t* composeFrame(double time) {
             p->plasmaDraw(B, start.pixels);
             copyFrame(A, B);
             overlayCaption(A);
-            fade(A, B, D, (t - 7.0) * 140.0);
+            fade(A, B, D, (t - 7.0) * fade_rate::kCaption);
             invert->apply(D, D);
             motionBlur->apply(D, D);
             return D;
@@ -258,7 +312,7 @@ uint32_t* composeFrame(double time) {
             p->plasmaDraw(B, part1_1.pixels);
             p->clampTexCoords();
             p->plasmaDraw(A, start.pixels);
-            fade(A, B, D, (t - 8.82) * 70.0);
+            fade(A, B, D, (t - 8.82) * fade_rate::kPlasmaTexture);
             invert->apply(D, D);
             motionBlur->apply(D, D);
             return D;
@@ -273,12 +327,12 @@ uint32_t* composeFrame(double time) {
             p->plasmaDraw(A, part1_1.pixels);
             invert->apply(A, A);
             tunnelShaded(B, now, false);
-            fade(A, B, D, (t - 14.0) * 71.8);
+            fade(A, B, D, (t - 14.0) * fade_rate::kTunnel);
             motionBlur->apply(D, D);
             return D;
         case 5:  // 17.55: the title still fades in
             tunnelShaded(A, now, false);
-            fade(A, still0.pixels, D, (t - 17.55) * 71.8);
+            fade(A, still0.pixels, D, (t - 17.55) * fade_rate::kTunnel);
             motionBlur->apply(D, D);
             return D;
         case 6:  // 21.1: the still itself
@@ -286,28 +340,24 @@ uint32_t* composeFrame(double time) {
             return still0.pixels;
         case 7:  // 27.0: scene1 fades in over the still
             showScene(scene1, now, 27.0, false);
-            fade(still0.pixels, scene1.buffer, D, (t - 27.0) * 60.95238095238095);
+            fade(still0.pixels, scene1.buffer, D, (t - 27.0) * fade_rate::kScene1);
             blockGlitch(D, text1.pixels, now.phase, 1);
             return D;
-        case 8:  // 29.1
-            showScene(scene1, now, 27.0, false);
-            fade(still0.pixels, scene1.buffer, scene1.buffer, (t - 27.0) * 60.95238095238095);
-            tunnelShaded(A, now, true);
-            fade(scene1.buffer, A, D, (t - 29.1) * 121.42857142857142);
-            blockGlitch(D, text2.pixels, now.phase, 1);
+        case 8:  // 29.1: scene1 gives way to the tunnel
+            scene1IntoTunnel(now);
             return D;
         case 9:  // 31.2: tunnel into the warp star
             tunnelShaded(A, now, true);
             warpStar->render(B, rstar1.pixels, now.effectTime);
-            fade(A, B, D, (t - 31.2) * 121.42857142857142);
+            fade(A, B, D, (t - 31.2) * fade_rate::kPicture);
             motionBlur->apply(D, D);
             return D;
         case 10: {  // 33.3: warp star into radius attraction
             const double u = t - 33.3;
             warpStar->render(A, rstar1.pixels, now.effectTime);
             attraction->render(B, tex1.pixels, now.effectTime);
-            fade(A, B, D, u * 121.42857142857142);
-            zoomFeedback(D, 1.0 - u * 0.23809523809523808);
+            fade(A, B, D, u * fade_rate::kPicture);
+            zoomFeedback(D, 1.0 - u * kZoomShrinkPerSecond);
             motionBlur->apply(D, D);
             return D;
         }
@@ -318,7 +368,7 @@ uint32_t* composeFrame(double time) {
             stripes->render(B, nullptr, now.effectTime);
             bumpLight(now, lightX, lightY);
             bumpMap(B, B, lightX, lightY);
-            fade(A, B, D, (t - 35.4) * 121.42857142857142);
+            fade(A, B, D, (t - 35.4) * fade_rate::kPicture);
             return D;
         case 12:  // 37.5: stripes into scene2
             motionBlur->reset();
@@ -326,7 +376,7 @@ uint32_t* composeFrame(double time) {
             bumpLight(now, lightX, lightY);
             bumpMap(A, A, lightX, lightY);
             showScene(scene2, now, 37.5, true);
-            fade(A, scene2.buffer, D, (t - 37.5) * 121.42857142857142);
+            fade(A, scene2.buffer, D, (t - 37.5) * fade_rate::kPicture);
             return D;
         case 13:  // 39.6
             showScene(scene2, now, 37.5, true);
@@ -334,7 +384,7 @@ uint32_t* composeFrame(double time) {
         case 14:  // 42.4: the white flash into scene3
             fillFrame(C, 0xFFFFFFFFu);
             letteredScene3(D, now);
-            fade(C, scene3.buffer, D, (t - 42.4) * 425.0);
+            fade(C, scene3.buffer, D, (t - 42.4) * fade_rate::kWhiteFlash);
             return D;
         case 15:  // 43.0
             letteredScene3(D, now);
@@ -354,7 +404,7 @@ uint32_t* composeFrame(double time) {
         case 19:  // 65.0: into the shaded sphere
             rippleBand(B, now);
             sphereShaded(A, now);
-            fade(B, A, D, (t - 65.0) * 255.0);
+            fade(B, A, D, (t - 65.0) * fade_rate::kOneSecond);
             motionBlur->apply(D, D);
             return D;
         case 20:  // 66.0: the sphere with the credits added
@@ -366,7 +416,7 @@ uint32_t* composeFrame(double time) {
         case 21:  // 78.0: into the canyon
             sphereShaded(A, now);
             showScene(canyon, now, 78.0, false);
-            fade(A, canyon.buffer, D, (t - 78.0) * 255.0);
+            fade(A, canyon.buffer, D, (t - 78.0) * fade_rate::kOneSecond);
             motionBlur->apply(D, D);
             return D;
         case 22:  // 79.0: the canyon flashing on the beat
@@ -377,7 +427,7 @@ uint32_t* composeFrame(double time) {
         case 23:  // 89.0: canyon into the triangles
             showScene(canyon, now, 78.0, true);
             showScene(triangle, now, 89.0, true);
-            fade(canyon.buffer, triangle.buffer, D, (t - 89.0) * 255.0);
+            fade(canyon.buffer, triangle.buffer, D, (t - 89.0) * fade_rate::kOneSecond);
             beatFilters(D, now, 1);
             motionBlur->apply(D, D);
             return D;
@@ -393,30 +443,14 @@ uint32_t* composeFrame(double time) {
             zoomPulse(A, now);
             return A;
         case 26:  // 110.0: into the shaded plane
-            flatGrid(A, now);
-            setGridAngles(t);
-            rayGrid.rayPlane();
-            rayGrid.drawBlocksShaded(B, part1_2.pixels);
-            fade(A, B, D, (t - 110.0) * 255.0);
-            beatFilters(D, now, 1 | 2);
-            zoomPulse(D, now);
-            spiralRibbon(now.phase, D);
+            flatIntoPlane(now);
             return D;
         case 27:  // 111.0: the grid with every beat filter
             beatGrid(now);
             spriteFlash(A);
             return A;
         case 28:  // 150.0: with the emblem plasma and the greetings
-            beatGrid(now);
-            p->plasmaRipple(now.phase, 2.9 * t, 15000);
-            p->plasmaDraw(D, ug.pixels);
-            p->clampTexCoords();
-            addSaturate(A, D);
-            copyFrame(D, A);
-            showScene(greets, now, 89.0, true);
-            copyFrame(A, greets.buffer);
-            motionBlur->apply(A, A);
-            addSaturate(D, A);
+            gridWithGreetings(now);
             return D;
         case 29:  // 180.0: neki with the ribbon and "THE END"
             showScene(neki, now, 89.0, true);
@@ -438,7 +472,7 @@ uint32_t* composeFrame(double time) {
         case 32:  // 258.0: fade to black
             nekiFinale(now);
             fillFrame(B, 0);
-            fade(A, B, D, (t - 258.0) * 128.0);
+            fade(A, B, D, (t - 258.0) * fade_rate::kFadeOut);
             return D;
         default:  // from 260 s nothing more is composed
             return D;

@@ -8,8 +8,12 @@ namespace marrow {
 // The 33 instants (seconds) at which the script moves to its next interval,
 // ascending. Intervals are half-open: a time equal to a threshold belongs to
 // the interval that starts there.
+// Kept here, not in the timeline's object file, so tools that only need the
+// instants (the soundtrack's score) take them without the script.
 constexpr int kThresholdCount = 33;
-extern const double kThresholds[kThresholdCount];
+inline constexpr double kThresholds[kThresholdCount] = {
+    7.0,   8.82, 12.46, 14.0, 17.55, 21.1, 27.0,  29.1,  31.2,  33.3,  35.4,  37.5,  39.6,  42.4,  43.0,  46.7,  52.4,
+    58.12, 65.0, 66.0,  78.0, 79.0,  89.0, 90.0,  102.0, 110.0, 111.0, 150.0, 180.0, 210.0, 235.0, 258.0, 260.0};
 
 class Scene3D;
 

@@ -61,7 +61,7 @@ constexpr uint64_t kPackedBias =
 }
 
 // A sample of the frame at (row, col) given by address row*320 + col, as the
-// blur has always addressed it (col 320 is the next row's first pixel);
+// blur addresses it (col 320 is the next row's first pixel);
 // only an address past the frame's end is pulled back to the nearest pixel
 // inside it.
 inline uint32_t clampedSample(const uint32_t* frame, uint32_t row, uint32_t col) {

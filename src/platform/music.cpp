@@ -7,12 +7,26 @@
 
 namespace marrow {
 
+namespace {
+// The sound system's set-up, as the program asks for it. Our SDL layer
+// chooses its own output and driver and plays the file at its own rate, so
+// it takes these as given and ignores them; a fake records them.
+constexpr int kOutputType = 2;          // the output type number the program selects
+constexpr int kMixBufferMs = 200;       // a 200 ms mixing buffer
+constexpr int kFirstDriver = 0;         // the default output driver
+constexpr int kMixRateHz = 44100;
+constexpr int kSoftwareChannels = 16;
+constexpr int kNoInitFlags = 0;
+constexpr int kStreamMode = 0x29;       // the stream mode bits the program opens with (41)
+constexpr int kAnyFreeChannel = -1;
+}  // namespace
+
 void MusicLayer::startMusic(const char* path) {
-    sound_.setOutput(2);
-    sound_.setBufferSize(200);
-    sound_.setDriver(0);
-    sound_.init(44100, 16, 0);
-    musicStream_ = sound_.openMpeg(path, 41);
+    sound_.setOutput(kOutputType);
+    sound_.setBufferSize(kMixBufferMs);
+    sound_.setDriver(kFirstDriver);
+    sound_.init(kMixRateHz, kSoftwareChannels, kNoInitFlags);
+    musicStream_ = sound_.openMpeg(path, kStreamMode);
     if (!musicStream_) {
         // The frame loop would otherwise end at once without a word.
         logText((std::string("Could not open ") + path).c_str());
@@ -20,7 +34,7 @@ void MusicLayer::startMusic(const char* path) {
         if (!why.empty()) std::fprintf(stderr, "%s\n", why.c_str());
         return;
     }
-    sound_.play(-1, musicStream_);
+    sound_.play(kAnyFreeChannel, musicStream_);
 }
 
 double musicTime() { return music().musicTime(); }

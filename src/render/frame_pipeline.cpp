@@ -41,8 +41,15 @@ inline float fromLight(const orin_vector& at, const orin_vector& light, orin_vec
 
 // Adds a light's share (1 = full) to an 8.24 intensity.
 inline void addLight(RenderVertex& v, float share) {
-    v.intensity = truncToInt32(static_cast<double>(v.intensity) + static_cast<double>(share) * 16777216.0);
+    v.intensity = truncToInt32(static_cast<double>(v.intensity) + static_cast<double>(share) * kOne8_24);
 }
+
+// Spotlight cones come in degrees: turned to radians in single precision by
+// pi/180 cut to six significant digits (0.0174532, short of pi/180 in the
+// seventh), where the scene library turns the camera roll by a double
+// factor (3.14159265359 / 180). The cone edges are defined by this shorter
+// factor, so it is not replaced by the exact one.
+constexpr float kSpotDegreesToRadians = 0.0174532f;
 
 inline float distanceTo(const ClipPlane& p, const RenderVertex& v) { return p.a * v.x + p.b * v.y + p.c * v.z - p.d; }
 
@@ -64,8 +71,7 @@ inline RenderVertex cut(const RenderVertex& p, const RenderVertex& q, float dp, 
 }  // namespace
 
 void Scene3D::render(int32_t keyframe) {
-    orin_set_scene(scene);
-    orin_set_camera(camera);
+    activate();
     orin_set_frame(static_cast<float>(keyframe));
     orin_update();
 
@@ -134,8 +140,8 @@ void Scene3D::gather() {
                 s.direction = len > 0.0f ? orin_vector{d.x / len, d.y / len, d.z / len} : orin_vector{0, 0, 0};
                 s.innerRange = light->inner_range;
                 s.outerRange = light->outer_range;
-                s.hotspot = light->hotspot * 0.0174532f;
-                s.falloff = light->falloff * 0.0174532f;
+                s.hotspot = light->hotspot * kSpotDegreesToRadians;
+                s.falloff = light->falloff * kSpotDegreesToRadians;
             }
         }
     }
@@ -193,10 +199,11 @@ void Scene3D::lightAndMap(RenderMesh& mesh, const orin_object& source) {
     // Reflection mapping: texture coordinates from the camera-space normal,
     // 127 - 128 n texels (16.16 for the affine filler, 8.24 for the
     // perspective one).
-    const int32_t shading = mesh.material->shading;
-    if (shading == 2 || shading == 4) {
-        const float centre = shading == 2 ? 8323072.0f : 2130706432.0f;
-        const float scale = shading == 2 ? 8388608.0f : 2147483648.0f;
+    const Shading shading = mesh.material->shading;
+    if (isReflection(shading)) {
+        const bool affine = shading == Shading::Reflection;
+        const float centre = affine ? kReflectCentre16_16 : kReflectCentre8_24;
+        const float scale = affine ? kReflectRadius16_16 : kReflectRadius8_24;
         for (int32_t i = 0; i < count; ++i) {
             mesh.vertices[i].u = centre - object->vertices[i].camera_normal.x * scale;
             mesh.vertices[i].v = centre - object->vertices[i].camera_normal.y * scale;
@@ -315,7 +322,7 @@ void Scene3D::clip(const ClipPlane& plane, RenderMesh& mesh) {
 }
 
 void Scene3D::project(RenderMesh& mesh) {
-    const bool perspective = mesh.material->shading == 3 || mesh.material->shading == 4;
+    const bool perspective = isPerspective(mesh.material->shading);
     const float px = camera->persp_x, py = camera->persp_y;
     for (int32_t i = 0; i < mesh.vertexCount; ++i) {
         RenderVertex& v = mesh.vertices[i];
@@ -331,7 +338,7 @@ void Scene3D::project(RenderMesh& mesh) {
         if (perspective) {
             v.uOverZ = v.u / v.z;
             v.vOverZ = v.v / v.z;
-            v.invZ = (1.0f / v.z) * 16777216.0f;
+            v.invZ = (1.0f / v.z) * static_cast<float>(kOne8_24);
         }
     }
 }

@@ -1,5 +1,7 @@
 #include "render/pixmap.h"
 
+#include <sys/stat.h>
+
 #include <csetjmp>
 #include <cstdlib>
 #include <new>
@@ -19,29 +21,57 @@ struct RecoveringErrorManager {
     jpeg_error_mgr pub;
     std::jmp_buf recovery;
     char message[JMSG_LENGTH_MAX];
-    volatile bool scanLimitHit;  // the jump came from limitScans, not from libjpeg
+    char warning[JMSG_LENGTH_MAX];  // the first warning, or empty
+    DecodedImage::Status stop;      // why we jumped: LibraryError, or a bound of ours
+    int scans;                      // scans begun so far
+    uint64_t work;                  // scans begun x pixels
 };
+
+RecoveringErrorManager& manager(j_common_ptr cinfo) { return *reinterpret_cast<RecoveringErrorManager*>(cinfo->err); }
 
 // Replaces libjpeg's error_exit, which would print and call exit(): keep the
 // message text and return to the decoder's recovery point instead. Printing
 // is left to the caller, so the core can be called from tests and fuzzers.
 [[noreturn]] void keepMessageAndRecover(j_common_ptr cinfo) {
-    auto* err = reinterpret_cast<RecoveringErrorManager*>(cinfo->err);
-    (*cinfo->err->format_message)(cinfo, err->message);
-    std::longjmp(err->recovery, 1);
+    RecoveringErrorManager& err = manager(cinfo);
+    (*cinfo->err->format_message)(cinfo, err.message);
+    err.stop = DecodedImage::Status::LibraryError;
+    std::longjmp(err.recovery, 1);
+}
+
+// Replaces emit_message, which prints warnings without the file's name:
+// keep the first warning's text for the caller, who knows the file, and
+// count the rest as the library does. Trace messages (levels above 0) are
+// not wanted.
+void keepFirstWarning(j_common_ptr cinfo, int level) {
+    if (level >= 0) return;
+    RecoveringErrorManager& err = manager(cinfo);
+    if (err.pub.num_warnings == 0) (*cinfo->err->format_message)(cinfo, err.warning);
+    ++err.pub.num_warnings;
 }
 
 // Called by libjpeg as decoding advances (several times per scan). A
 // progressive file can repeat scans without end, and each scan is another
-// pass over the whole image: stop one that has more scans than any real
-// encoder writes, instead of decoding for minutes.
-void limitScans(j_common_ptr cinfo) {
+// pass over the whole image: stop a file with more scans than any real
+// encoder writes, or whose scans times pixels pass the work bound, instead
+// of decoding for seconds or minutes.
+void limitWork(j_common_ptr cinfo) {
     auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    RecoveringErrorManager& err = manager(cinfo);
+    err.scans = d->input_scan_number;
+    err.work = static_cast<uint64_t>(d->input_scan_number) * d->image_width * d->image_height;
     if (d->input_scan_number > kMaxJpegScans) {
-        auto* err = reinterpret_cast<RecoveringErrorManager*>(cinfo->err);
-        std::snprintf(err->message, sizeof err->message, "more than %d scans in a progressive image", kMaxJpegScans);
-        err->scanLimitHit = true;
-        std::longjmp(err->recovery, 1);
+        std::snprintf(err.message, sizeof err.message, "more than %d scans in a progressive image", kMaxJpegScans);
+        err.stop = DecodedImage::Status::TooManyScans;
+        std::longjmp(err.recovery, 1);
+    }
+    if (err.work > kMaxJpegWork) {
+        std::snprintf(err.message, sizeof err.message,
+                      "too many scans (%d) for a %ux%u progressive image: at most %llu scans x pixels",
+                      d->input_scan_number, d->image_width, d->image_height,
+                      static_cast<unsigned long long>(kMaxJpegWork));
+        err.stop = DecodedImage::Status::TooMuchWork;
+        std::longjmp(err.recovery, 1);
     }
 }
 
@@ -58,22 +88,27 @@ struct RawDecode {
     int32_t height;
 };
 
-DecodedImage::Status decodeRaw(std::FILE* file, RawDecode& d) {
+DecodedImage::Status decodeRaw(std::FILE* file, const ImageSize* required, RawDecode& d) {
     d.pixels = nullptr;
     d.width = 0;
     d.height = 0;
     d.cinfo.err = jpeg_std_error(&d.err.pub);
     d.err.pub.error_exit = keepMessageAndRecover;
+    d.err.pub.emit_message = keepFirstWarning;
+    d.err.message[0] = 0;
+    d.err.warning[0] = 0;
+    d.err.stop = DecodedImage::Status::LibraryError;
+    d.err.scans = 0;
+    d.err.work = 0;
     d.progress = jpeg_progress_mgr{};
-    d.progress.progress_monitor = limitScans;
-    d.err.scanLimitHit = false;
+    d.progress.progress_monitor = limitWork;
     if (setjmp(d.err.recovery)) {
         // Destroying frees every pool the library allocated (the row too);
         // our own block goes with it.
         jpeg_destroy_decompress(&d.cinfo);
         delete[] d.pixels;
         d.pixels = nullptr;
-        return d.err.scanLimitHit ? DecodedImage::Status::TooManyScans : DecodedImage::Status::LibraryError;
+        return d.err.stop;
     }
 
     jpeg_create_decompress(&d.cinfo);
@@ -88,6 +123,12 @@ DecodedImage::Status decodeRaw(std::FILE* file, RawDecode& d) {
         d.cinfo.image_height > static_cast<JDIMENSION>(kMaxImageSide)) {
         jpeg_destroy_decompress(&d.cinfo);
         return DecodedImage::Status::TooLarge;
+    }
+    // A caller that can only use one size learns it from the header: no
+    // scan of a file it would refuse anyway is decoded.
+    if (required && !required->fits(d.width, d.height)) {
+        jpeg_destroy_decompress(&d.cinfo);
+        return DecodedImage::Status::WrongSize;
     }
     // RGB is already the default for colour files; asking for it also turns
     // a greyscale file into three equal samples per pixel, so the row below
@@ -126,35 +167,43 @@ DecodedImage::Status decodeRaw(std::FILE* file, RawDecode& d) {
 
 }  // namespace
 
-DecodedImage decodeJpeg(std::FILE* file) {
+DecodedImage decodeJpeg(std::FILE* file, const ImageSize* required) {
     // Large (the decompression record and a jump buffer), so on the heap
     // rather than the stack of whoever calls us.
     auto raw = std::make_unique<RawDecode>();
     DecodedImage image;
-    image.status = decodeRaw(file, *raw);
+    image.status = decodeRaw(file, required, *raw);
     image.width = raw->width;
     image.height = raw->height;
+    image.warning = raw->err.warning;
+    image.scans = raw->err.scans;
+    image.work = raw->err.work;
+    const std::string size = std::to_string(raw->width) + "x" + std::to_string(raw->height);
     switch (image.status) {
     case DecodedImage::Status::Ok:
         image.pixels.reset(raw->pixels);
         break;
     case DecodedImage::Status::LibraryError:
     case DecodedImage::Status::TooManyScans:
+    case DecodedImage::Status::TooMuchWork:
         image.error = raw->err.message;
         break;
     case DecodedImage::Status::TooLarge:
-        image.error = "image is " + std::to_string(raw->width) + "x" + std::to_string(raw->height) +
-                      " pixels; at most " + std::to_string(kMaxImageSide) + "x" + std::to_string(kMaxImageSide) +
-                      " is accepted";
+        image.error = "image is " + size + " pixels; at most " + std::to_string(kMaxImageSide) + "x" +
+                      std::to_string(kMaxImageSide) + " is accepted";
+        break;
+    case DecodedImage::Status::WrongSize:
+        image.error = "image is " + size + ", but it must be " + std::to_string(required->width) + "x" +
+                      std::to_string(required->height);
         break;
     case DecodedImage::Status::OutOfMemory:
-        image.error = "out of memory for a " + std::to_string(raw->width) + "x" + std::to_string(raw->height) + " image";
+        image.error = "out of memory for a " + size + " image";
         break;
     }
     return image;
 }
 
-DecodedImage decodeJpegMemory(const uint8_t* data, size_t size) {
+DecodedImage decodeJpegMemory(const uint8_t* data, size_t size, const ImageSize* required) {
     // fmemopen wants a buffer even for an empty stream; the mode is read-only,
     // so casting away const is safe.
     static unsigned char emptyStream[1];
@@ -166,38 +215,70 @@ DecodedImage decodeJpegMemory(const uint8_t* data, size_t size) {
         image.error = "could not open a memory stream";
         return image;
     }
-    DecodedImage image = decodeJpeg(file);
+    DecodedImage image = decodeJpeg(file, required);
     std::fclose(file);
     return image;
 }
 
 Pixmap::~Pixmap() { delete[] pixels; }
 
-void Pixmap::load_jpeg(const char* path) {
+void printLoadFailure(const LoadResult& result) {
+    if (result.status == LoadResult::Status::Missing)
+        std::printf("%s\n\r", result.message.c_str());  // line feed, then carriage return
+    else if (!result.ok())
+        std::fprintf(stderr, "%s\n", result.message.c_str());
+}
+
+void printLoadWarnings(const LoadResult& result) {
+    for (const std::string& w : result.warnings) std::fprintf(stderr, "%s\n", w.c_str());
+}
+
+LoadResult Pixmap::read(const char* path, const ImageSize* required, const char* kind) {
     std::FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) {
-        // Line feed then carriage return, in that order, as the program
-        // has always printed it.
-        std::printf("load_jpeg: Could not find %s\n\r", path);
-        std::exit(1);
+    if (file == nullptr)
+        return LoadResult::failure(LoadResult::Status::Missing, std::string("load_jpeg: Could not find ") + path);
+    // A directory opens, then reads as an empty file: say what it is.
+    struct stat info;
+    if (fstat(fileno(file), &info) == 0 && S_ISDIR(info.st_mode)) {
+        std::fclose(file);
+        return LoadResult::failure(LoadResult::Status::Unreadable,
+                                   std::string(path) + ": is a directory, not a JPEG file");
     }
-    DecodedImage image = decodeJpeg(file);
+    DecodedImage image = decodeJpeg(file, required);
     std::fclose(file);
+    LoadResult result;
+    if (!image.warning.empty()) result.warnings.push_back(std::string(path) + ": " + image.warning);
+    if (image.status == DecodedImage::Status::WrongSize) {
+        result.status = LoadResult::Status::Refused;
+        result.message = std::string(path) + ": the " + kind + " is " + std::to_string(image.width) + "x" +
+                         std::to_string(image.height) + ", but it must be " + std::to_string(required->width) +
+                         "x" + std::to_string(required->height);
+        return result;
+    }
     if (!image.ok()) {
         // libjpeg's message exactly as it formats it, behind the file it
-        // refused (its own output_message would print the text alone, and
-        // with many images at start that does not say which one); our own
-        // refusals name the file too.
-        if (image.status == DecodedImage::Status::LibraryError)
-            std::fprintf(stderr, "%s: %s\n", path, image.error.c_str());
-        else
-            std::fprintf(stderr, "load_jpeg: %s: %s\n", path, image.error.c_str());
-        std::exit(1);
+        // refused (with many images at start the text alone does not say
+        // which one); our own refusals are marked as the loader's.
+        result.status = LoadResult::Status::Unreadable;
+        result.message = image.status == DecodedImage::Status::LibraryError
+                             ? std::string(path) + ": " + image.error
+                             : std::string("load_jpeg: ") + path + ": " + image.error;
+        return result;
     }
     delete[] pixels;
     pixels = image.pixels.release();
     width = image.width;
     height = image.height;
+    return result;
+}
+
+void Pixmap::load_jpeg(const char* path) {
+    const LoadResult result = read(path);
+    printLoadWarnings(result);
+    if (!result.ok()) {
+        printLoadFailure(result);
+        std::exit(1);
+    }
 }
 
 }  // namespace marrow

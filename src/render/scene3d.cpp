@@ -12,7 +12,6 @@
 #include <string>
 
 #include "common/framebuffer.h"
-#include "console/console_log.h"
 #include "common/numeric.h"
 #include "render/rasteriser.h"
 
@@ -20,12 +19,7 @@ namespace marrow {
 
 namespace {
 
-// Ends the start-up as a missing image does: the message on standard error
-// and in the console log, exit status 1.
-[[noreturn]] void fail(const std::string& message) {
-    logText(message.c_str());
-    std::exit(1);
-}
+LoadResult refused(const std::string& message) { return LoadResult::failure(LoadResult::Status::Refused, message); }
 
 std::string withSlashes(const char* path) {
     std::string p = path;
@@ -56,6 +50,18 @@ std::string findTexture(const std::string& directory, const std::string& name) {
 
 }  // namespace
 
+orin_camera* findPresentationCamera() {
+    orin_world_node* node = nullptr;
+    orin_find_object("Camera01", &node);
+    return node && node->type == ORIN_CAMERA ? static_cast<orin_camera*>(node->object) : nullptr;
+}
+
+void fitToFrame(orin_camera& camera) {
+    camera.size_x = static_cast<float>(kFrameWidth);
+    camera.size_y = static_cast<float>(kFrameHeight);
+    camera.aspect = 0.75f;
+}
+
 Scene3D::Scene3D() : buffer(static_cast<uint32_t*>(std::calloc(2 * kFramePixels, sizeof(uint32_t)))) {}
 
 Scene3D::~Scene3D() {
@@ -76,11 +82,18 @@ Scene3D::~Scene3D() {
     std::free(buffer);
 }
 
-void Scene3D::load(const char* path) {
+void Scene3D::activate() const {
+    orin_init(libraryFlags_);
+    orin_set_scene(scene);  // a null scene leaves none active, as orin_init did
+    orin_set_camera(camera);
+}
+
+LoadResult Scene3D::load(const char* path, int32_t libraryFlags) {
     path_ = path;
+    libraryFlags_ = libraryFlags;
     meshCount = 0;
     int32_t materialNodes = 0, omniNodes = 0, spotNodes = 0;
-    orin_init(ORIN_HIERARCHY | ORIN_NORMALS | ORIN_MORPH | ORIN_TRANSFORM);
+    activate();
     orin_alloc_scene(&scene);
     const std::string file = withSlashes(path);
     int32_t result = orin_load_world(file.c_str(), scene);
@@ -88,20 +101,17 @@ void Scene3D::load(const char* path) {
     if (result != ORIN_OK) {
         char where[96];  // where the reader stopped, when it read the file
         orin_describe_stop(result, where, sizeof where);
-        fail(std::string(path) + ": " +
-             (result == ORIN_ERR_OPEN ? std::string("cannot be opened")
-                                      : std::string("cannot be read as a 3DS scene (") + orin_result_name(result) + ")") +
-             (where[0] ? std::string("; ") + where : std::string()));
+        return refused(std::string(path) + ": " +
+                       (result == ORIN_ERR_OPEN
+                            ? std::string("cannot be opened")
+                            : std::string("cannot be read as a 3DS scene (") + orin_result_name(result) + ")") +
+                       (where[0] ? std::string("; ") + where : std::string()));
     }
-    orin_set_scene(scene);
+    activate();
 
-    orin_world_node* node = nullptr;
-    orin_find_object("Camera01", &node);
-    if (!node || node->type != ORIN_CAMERA) fail(std::string(path) + ": has no camera named \"Camera01\"");
-    camera = static_cast<orin_camera*>(node->object);
-    camera->size_x = 320.0f;
-    camera->size_y = 200.0f;
-    camera->aspect = 0.75f;
+    camera = findPresentationCamera();
+    if (!camera) return refused(std::string(path) + ": has no camera named \"Camera01\"");
+    fitToFrame(*camera);
 
     float start = 0, end = 0;
     orin_get_frames(&start, &end);
@@ -138,13 +148,14 @@ void Scene3D::load(const char* path) {
         mesh.vertices = new RenderVertex[static_cast<size_t>(capacityFactor) * object->num_vertices]();
         mesh.faces = new RenderFace[static_cast<size_t>(capacityFactor) * object->num_faces]();
     }
+    return {};
 }
 
 void Scene3D::setDirectory(const char* dir) { std::snprintf(directory, sizeof directory, "%s/", dir); }
 
 void Scene3D::classifyMaterials() {
     defaultMaterial.red = defaultMaterial.green = defaultMaterial.blue = 255;
-    defaultMaterial.shading = 0;
+    defaultMaterial.shading = Shading::Flat;
     int32_t index = 0;
     for (orin_world_node* w = scene->world; w; w = w->next) {
         if (w->type != ORIN_MATERIAL) continue;
@@ -152,17 +163,22 @@ void Scene3D::classifyMaterials() {
         RenderMaterial& r = materials[index++];
         // The texture map wins over the reflection map; the perspective
         // forms only for materials whose flags are exactly "two-sided".
-        if (m->texture.file) r.shading = m->flags == ORIN_MAT_TWO_SIDED ? 3 : 1;
-        else if (m->reflection.file) r.shading = m->flags == ORIN_MAT_TWO_SIDED ? 4 : 2;
-        else r.shading = 0;
+        const bool perspective = m->flags == ORIN_MAT_TWO_SIDED;
+        if (m->texture.file) r.shading = perspective ? Shading::TexturedPerspective : Shading::Textured;
+        else if (m->reflection.file) r.shading = perspective ? Shading::ReflectionPerspective : Shading::Reflection;
+        else r.shading = Shading::Flat;
         r.red = static_cast<uint8_t>(truncToInt32(m->diffuse.r * 255.0f));
         r.green = static_cast<uint8_t>(truncToInt32(m->diffuse.g * 255.0f));
         r.blue = static_cast<uint8_t>(truncToInt32(m->diffuse.b * 255.0f));
     }
 }
 
-void Scene3D::loadMaterials() {
+LoadResult Scene3D::loadMaterials(TextureCache* textures) {
     classifyMaterials();
+    TextureCache own;
+    TextureCache& decoded = textures ? *textures : own;
+    static constexpr ImageSize kTextureSize{kTextureSide, kTextureSide};
+    LoadResult loaded;
     int32_t index = 0;
     for (orin_world_node* w = scene->world; w; w = w->next) {
         if (w->type != ORIN_MATERIAL) continue;
@@ -172,21 +188,31 @@ void Scene3D::loadMaterials() {
         if (!file) continue;
         // Textures are read from the scene directory only.
         if (std::strchr(file, '/') || std::strchr(file, '\\') || std::strstr(file, ".."))
-            fail(std::string(path_) + ": texture name \"" + file + "\" holds a path; textures are read from " +
-                 directory + " only");
+            return refused(std::string(path_) + ": texture name \"" + file + "\" holds a path; textures are read from " +
+                           directory + " only");
         std::string found = findTexture(directory, file);
-        if (found.empty()) found = std::string(directory) + file;  // load_jpeg reports it missing
-        r.texture.load_jpeg(found.c_str());
-        if (r.texture.width != 256 || r.texture.height != 256)
-            fail(found + ": the texture is " + std::to_string(r.texture.width) + "x" +
-                 std::to_string(r.texture.height) + ", but it must be 256x256");
+        if (found.empty()) found = std::string(directory) + file;  // reported missing under the name as given
+        std::shared_ptr<const Pixmap>& shared = decoded[found];
+        if (!shared) {
+            auto texture = std::make_shared<Pixmap>();
+            LoadResult read = texture->read(found.c_str(), &kTextureSize, "texture");
+            loaded.warnings.insert(loaded.warnings.end(), read.warnings.begin(), read.warnings.end());
+            if (!read.ok()) {
+                decoded.erase(found);
+                read.warnings = std::move(loaded.warnings);
+                return read;
+            }
+            shared = std::move(texture);
+        }
+        r.texture = shared;
     }
+    return loaded;
 }
 
 float Scene3D::measureCapacity() {
     float needed = 0;
     float start = 0, end = 0;
-    orin_set_scene(scene);
+    activate();
     orin_get_frames(&start, &end);
     for (int32_t f = truncToInt32(start); static_cast<float>(f) < end; ++f) {
         render(f);
@@ -195,12 +221,16 @@ float Scene3D::measureCapacity() {
     return needed;
 }
 
-void Scene3D::setUp(const char* path, const char* dir, int32_t capacity) {
+LoadResult Scene3D::setUp(const char* path, const char* dir, int32_t capacity, TextureCache* textures,
+                          int32_t libraryFlags) {
     capacityFactor = capacity;
-    load(path);
+    LoadResult result = load(path, libraryFlags);
+    if (!result.ok()) return result;
     setDirectory(dir);
-    loadMaterials();
+    result = loadMaterials(textures);
+    if (!result.ok()) return result;
     bindMaterials();
+    return result;
 }
 
 void Scene3D::bindMaterials() {
@@ -236,7 +266,12 @@ void Scene3D::bindMaterials() {
         }
         // A mesh without faces has no face 0 to take its material from.
         mesh.material = mesh.sourceFaceCount > 0 ? mesh.faces[0].material : &defaultMaterial;
-        const double scale = mesh.material->shading == 1 ? 16777216.0 : mesh.material->shading == 3 ? 4294967296.0 : 0;
+        // Mapping coordinates become texels in the filler's format; the
+        // reflection shadings make theirs every frame from the normals.
+        const Shading shading = mesh.material->shading;
+        const double scale = shading == Shading::Textured              ? kMappingTo16_16
+                             : shading == Shading::TexturedPerspective ? kMappingTo8_24
+                                                                       : 0;
         if (scale != 0)
             for (int32_t i = 0; i < mesh.sourceVertexCount; ++i) {
                 mesh.vertices[i].u = static_cast<float>(object->vertices[i].u * scale);
@@ -258,12 +293,11 @@ void Scene3D::draw() {
             const RenderFace& face = mesh.faces[k];
             if (!face.visible) continue;
             switch (face.material->shading) {
-                case 0: fillShaded(face); break;
-                case 1:
-                case 2: fillTextured(face); break;
-                case 3:
-                case 4: fillTexturedPerspective(face); break;
-                default: break;  // not a shading any filler draws
+                case Shading::Flat: fillShaded(face); break;
+                case Shading::Textured:
+                case Shading::Reflection: fillTextured(face); break;
+                case Shading::TexturedPerspective:
+                case Shading::ReflectionPerspective: fillTexturedPerspective(face); break;
             }
         }
     }
@@ -275,13 +309,15 @@ void Scene3D::fillShaded(const RenderFace& face) {
 }
 
 void Scene3D::fillTextured(const RenderFace& face) {
-    if (!face.material->texture.pixels) return;
-    fillTexturedTriangle(*face.vertex[0], *face.vertex[1], *face.vertex[2], face.material->texture.pixels, buffer);
+    const uint32_t* texels = face.material->texels();
+    if (!texels) return;
+    fillTexturedTriangle(*face.vertex[0], *face.vertex[1], *face.vertex[2], texels, buffer);
 }
 
 void Scene3D::fillTexturedPerspective(const RenderFace& face) {
-    if (!face.material->texture.pixels) return;
-    fillPerspectiveTriangle(*face.vertex[0], *face.vertex[1], *face.vertex[2], face.material->texture.pixels, buffer);
+    const uint32_t* texels = face.material->texels();
+    if (!texels) return;
+    fillPerspectiveTriangle(*face.vertex[0], *face.vertex[1], *face.vertex[2], texels, buffer);
 }
 
 }  // namespace marrow

@@ -6,6 +6,16 @@
 // material table. Then per frame the timeline calls clear(), render(frame)
 // and draw(), and uses the colour half of `buffer` as a frame.
 //
+// The scene library keeps one active scene, one active camera and its option
+// flags for all its callers. A Scene3D sets all three (activate()) before
+// every load and every update it makes, so any number of scenes can live,
+// render and be destroyed in any order; its destructor makes the library's
+// teardown calls (free world, free motion, done).
+//
+// Loading reports: load(), loadMaterials() and setUp() return a LoadResult
+// whose message names the file, and print nothing; the presentation's
+// start-up decides to end the process.
+//
 // render() evaluates the scene at a keyframe number through the scene
 // library, then lights, maps, clips, projects and culls every triangle into
 // the work arrays; draw() fills them with the filler each face's material
@@ -16,18 +26,41 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
 
 #include "render/pixmap.h"
 #include "render/render_vertex.h"
+#include "render/shading.h"
 #include "scene/orin.h"
 
 namespace marrow {
 
+// The scene library's options the presentation loads and renders with.
+constexpr int32_t kPresentationLibraryFlags = ORIN_HIERARCHY | ORIN_NORMALS | ORIN_MORPH | ORIN_TRANSFORM;
+
+// The camera the presentation looks through: the active scene's camera
+// named "Camera01", or null when it has none.
+orin_camera* findPresentationCamera();
+// Gives a camera the presentation's screen: 320x200 pixels, aspect 0.75.
+void fitToFrame(orin_camera& camera);
+
 struct RenderMaterial {
     uint8_t red = 0, green = 0, blue = 0;  // the diffuse colour times 255
-    int32_t shading = 0;  // 0 colour, 1 texture, 2 reflection, 3/4 their perspective forms
-    Pixmap texture;       // 256x256 for shadings 1 to 4
+    Shading shading = Shading::Flat;
+    // 256x256 for every shading but Flat; one decoded image is shared by
+    // every material that names the same file.
+    std::shared_ptr<const Pixmap> texture;
+
+    const uint32_t* texels() const { return texture ? texture->pixels : nullptr; }
 };
+
+// Textures decoded so far, by the path they were read from: scenes that
+// share a directory decode each file once and share its pixels. The
+// materials hold their own references, so the cache may go when loading is
+// done.
+using TextureCache = std::map<std::string, std::shared_ptr<const Pixmap>>;
 
 struct RenderFace {
     RenderVertex* vertex[3];
@@ -71,16 +104,22 @@ public:
     Scene3D& operator=(const Scene3D&) = delete;
 
     // Scene set-up, in this order, once. A file that is missing, fails to
-    // load or has no camera "Camera01", and a texture that is missing or not
-    // 256x256, end the process with a message naming the file (status 1).
-    void load(const char* path);
+    // load or has no camera "Camera01" (load), and a texture that is
+    // missing, unreadable, not 256x256 or named with a path (loadMaterials),
+    // fail with a message naming the file; the set-up stops there and the
+    // object can only be destroyed. `libraryFlags` are the scene library
+    // options the scene is loaded and rendered with.
+    LoadResult load(const char* path, int32_t libraryFlags = kPresentationLibraryFlags);
     void setDirectory(const char* dir);
-    void loadMaterials();
+    // `textures`: shared with the other scenes loaded from the same
+    // directory; without one, the scene still decodes each file once.
+    LoadResult loadMaterials(TextureCache* textures = nullptr);
     void bindMaterials();
     // All of it as the presentation does at start: work arrays of
     // `capacity` times the meshes' sizes, the scene file at `path`, its
     // textures from `dir`.
-    void setUp(const char* path, const char* dir, int32_t capacity);
+    LoadResult setUp(const char* path, const char* dir, int32_t capacity, TextureCache* textures = nullptr,
+                     int32_t libraryFlags = kPresentationLibraryFlags);
     // The material table's shadings and colours as loadMaterials makes
     // them, without reading any texture (for tools that only measure).
     void classifyMaterials();
@@ -89,6 +128,11 @@ public:
     // work-array use of any mesh, as a multiple of its source counts: the
     // capacity factor the scene needs. Set up with a generous factor first.
     float measureCapacity();
+
+    // Makes this scene, its camera and its options the scene library's
+    // state. render() and load() do it themselves; other callers that use
+    // the library on this scene directly call it first.
+    void activate() const;
 
     // Every colour pixel 0, every depth 0xFFFFFFFF (the farthest).
     void clear();
@@ -135,6 +179,7 @@ public:
 
 private:
     const char* path_ = "";
+    int32_t libraryFlags_ = kPresentationLibraryFlags;
 };
 
 }  // namespace marrow

@@ -19,6 +19,13 @@
 
 #include "scene/orin_internal.h"
 
+/* Camera roll, degrees to radians in double precision, with pi written to
+ * eleven decimals (3.14159265359 / 180), a hair above pi / 180. The
+ * renderer's spotlight cones use a shorter single-precision factor of their
+ * own (0.0174532f). Each is part of how its angle is defined, and the frames
+ * follow from both, so neither becomes the exact pi / 180. */
+static const double ORIN_ROLL_DEGREES_TO_RADIANS = 3.14159265359 / 180.0; /* 0.017453292519944444 */
+
 /* ---- small vector and matrix helpers (single precision) ------------------------------- */
 
 /* p mapped by m: row_i . (p, 1). */
@@ -221,7 +228,7 @@ static void camera_matrix(orin_camera *c) {
     if (sin_pitch > 1.0) sin_pitch = 1.0;
     if (sin_pitch < -1.0) sin_pitch = -1.0;
     double pitch = asin(sin_pitch);
-    double r = -c->roll * 0.017453292519944444;
+    double r = -c->roll * ORIN_ROLL_DEGREES_TO_RADIANS;
     double sy = sin(yaw), cy = cos(yaw), sp = sin(pitch), cp = cos(pitch), sr = sin(r), cr = cos(r);
 
     double rows[3][3] = {

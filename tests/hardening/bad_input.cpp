@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "render/scene3d.h"
 #include "writer3ds.h"
 
 namespace hardening {
@@ -84,7 +85,7 @@ ToolRun runTool(const std::string& tool, const std::vector<std::string>& args) {
 
 SceneLoad::SceneLoad(const std::vector<uint8_t>& bytes) {
     const std::string path = tempFile(bytes, "scene.3ds");
-    orin_init(ORIN_HIERARCHY | ORIN_NORMALS | ORIN_MORPH | ORIN_TRANSFORM);
+    orin_init(marrow::kPresentationLibraryFlags);
     orin_alloc_scene(&scene);
     world = orin_load_world(path.c_str(), scene);
     if (world == ORIN_OK) motion = orin_load_motion(path.c_str(), scene);

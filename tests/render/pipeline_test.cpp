@@ -154,7 +154,7 @@ TEST(Pipeline, ProjectionFixedPointAndTheScreenCentre) {
 TEST(Pipeline, PerspectiveMeshesGetUOverZAndInverseZ) {
     Fixture f(1, 0);
     RenderMaterial perspective;
-    perspective.shading = 3;
+    perspective.shading = Shading::TexturedPerspective;
     f.mesh.material = &perspective;
     f.vertex(0, 1, 1, 4);
     f.mesh.vertices[0].u = 8.0f;

@@ -6,9 +6,11 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "exact_regex.h"
@@ -175,10 +177,12 @@ TEST(DecodeJpeg, SidesAboveTheCapAreRefusedBeforeDecoding) {
     EXPECT_EQ(tall.height, 60000);
 }
 
-// Repeats the last scan of a progressive file (its SOS marker and entropy
-// data, up to the end marker) `times` times over.
-std::vector<uint8_t> repeatLastScan(const std::vector<uint8_t>& jpeg, int times) {
-    size_t lastSos = 0;
+// Repeats one scan of a progressive file (its SOS marker and entropy data)
+// `times` more times, right after itself: the first scan or the last.
+enum class Scan { First, Last };
+std::vector<uint8_t> repeatScan(const std::vector<uint8_t>& jpeg, Scan which, int times) {
+    std::vector<std::pair<size_t, size_t>> scans;  // [SOS, end of its data)
+    bool open = false;
     for (size_t i = 2; i + 3 < jpeg.size();) {
         if (jpeg[i] != 0xFF) {
             ++i;  // entropy-coded data
@@ -189,13 +193,15 @@ std::vector<uint8_t> repeatLastScan(const std::vector<uint8_t>& jpeg, int times)
             i += 2;  // stuffed byte or restart marker inside the data
             continue;
         }
-        if (marker == 0xDA) lastSos = i;
+        if (open) scans.back().second = i;
+        open = marker == 0xDA;
+        if (open) scans.push_back({i, jpeg.size() - 2});
         i += 2 + ((jpeg[i + 2] << 8) | jpeg[i + 3]);
     }
-    const std::vector<uint8_t> scan(jpeg.begin() + static_cast<long>(lastSos), jpeg.end() - 2);
-    std::vector<uint8_t> out(jpeg.begin(), jpeg.end() - 2);
-    for (int k = 0; k < times; ++k) out.insert(out.end(), scan.begin(), scan.end());
-    out.insert(out.end(), {0xFF, 0xD9});
+    const auto [from, to] = which == Scan::First ? scans.front() : scans.back();
+    std::vector<uint8_t> out(jpeg.begin(), jpeg.begin() + static_cast<long>(to));
+    for (int k = 0; k < times; ++k) out.insert(out.end(), jpeg.begin() + static_cast<long>(from), jpeg.begin() + static_cast<long>(to));
+    out.insert(out.end(), jpeg.begin() + static_cast<long>(to), jpeg.end());
     return out;
 }
 
@@ -205,14 +211,81 @@ TEST(DecodeJpeg, ProgressiveFileDecodesButEndlessScansAreStopped) {
     ASSERT_TRUE(img.ok()) << img.error;
     for (int i = 0; i < 64 * 64; ++i) ASSERT_EQ(img.pixels[i], blockColour(i % 64, i / 64)) << i;
 
-    const std::vector<uint8_t> few = repeatLastScan(jpeg, 20);
+    const std::vector<uint8_t> few = repeatScan(jpeg, Scan::Last, 20);
     EXPECT_TRUE(decodeJpegMemory(few.data(), few.size()).ok());
 
-    const std::vector<uint8_t> many = repeatLastScan(jpeg, kMaxJpegScans);
+    const std::vector<uint8_t> many = repeatScan(jpeg, Scan::Last, kMaxJpegScans);
     DecodedImage stopped = decodeJpegMemory(many.data(), many.size());
     EXPECT_EQ(stopped.status, DecodedImage::Status::TooManyScans);
     EXPECT_EQ(stopped.error, "more than 500 scans in a progressive image");
     EXPECT_EQ(stopped.pixels, nullptr);
+}
+
+// A hostile texture: 4096x4096, arithmetic-coded, progressive, its first
+// scan repeated until it has 499 scans (under kMaxJpegScans). Decoded in
+// full it costs seconds; what bounds it is checked through the decoder's
+// own work counter, not a clock.
+TEST(DecodeJpeg, ManyScansOfALargeImageAreRefusedByTheHeaderOrBoundedByWork) {
+    const int side = 4096;
+    const std::vector<uint8_t> flat(static_cast<size_t>(side) * side * 3, 0x80);
+    const std::vector<uint8_t> ordinary = encodeTestJpeg(flat, side, side, 3, JCS_RGB, 75, false, true, true);
+    const std::vector<uint8_t> hostile = repeatScan(ordinary, Scan::First, 489);
+
+    const ImageSize texture{256, 256};
+    const DecodedImage refused = decodeJpegMemory(hostile.data(), hostile.size(), &texture);
+    EXPECT_EQ(refused.status, DecodedImage::Status::WrongSize);
+    EXPECT_EQ(refused.error, "image is 4096x4096, but it must be 256x256");
+    EXPECT_EQ(refused.scans, 0);  // nothing decoded
+    EXPECT_EQ(refused.work, 0u);
+
+    // Any size accepted: stopped once scans x pixels pass the bound, that
+    // is in the 17th scan (16 x 4096^2 = 2^28).
+    const DecodedImage stopped = decodeJpegMemory(hostile.data(), hostile.size());
+    EXPECT_EQ(stopped.status, DecodedImage::Status::TooMuchWork);
+    EXPECT_EQ(stopped.scans, 17);
+    EXPECT_LE(stopped.work, kMaxJpegWork + static_cast<uint64_t>(side) * side);
+    EXPECT_EQ(stopped.pixels, nullptr);
+
+    // The encoder's own progressive file of the largest size (10 scans) is
+    // within the bound.
+    const DecodedImage plain = decodeJpegMemory(ordinary.data(), ordinary.size());
+    ASSERT_TRUE(plain.ok()) << plain.error;
+    EXPECT_EQ(plain.scans, 10);
+    EXPECT_EQ(plain.pixels[side * side - 1], 0x808080u);
+
+    // At a texture's size the same 499 scans are all decoded, well within
+    // the bound; the repeats draw libjpeg's warning, kept once.
+    const std::vector<uint8_t> small(static_cast<size_t>(256) * 256 * 3, 0x80);
+    const std::vector<uint8_t> many =
+        repeatScan(encodeTestJpeg(small, 256, 256, 3, JCS_RGB, 75, false, true, true), Scan::First, 489);
+    const DecodedImage decoded = decodeJpegMemory(many.data(), many.size(), &texture);
+    ASSERT_TRUE(decoded.ok()) << decoded.error;
+    EXPECT_EQ(decoded.scans, 499);
+    EXPECT_EQ(decoded.work, 499u * 256 * 256);
+    EXPECT_EQ(decoded.warning, "Inconsistent progression sequence for component 0 coefficient 0");
+}
+
+TEST(Pixmap, ReadNamesTheFileInWarningsAndSaysWhenItIsADirectory) {
+    const std::vector<uint8_t> jpeg = encodeJpeg(blockImageRgb(320, 200), 320, 200, 3, JCS_RGB, true);
+    const std::string cut = tempPath("truncated.jpg");
+    writeFile(cut, std::vector<uint8_t>(jpeg.begin(), jpeg.begin() + static_cast<long>(jpeg.size() / 2)));
+    Pixmap p;
+    LoadResult r = p.read(cut.c_str());
+    ASSERT_TRUE(r.ok()) << r.message;
+    EXPECT_EQ(r.warnings, std::vector<std::string>{cut + ": Premature end of JPEG file"});
+
+    const std::string dir = tempPath("folder.jpg");
+    std::filesystem::create_directories(dir);
+    r = p.read(dir.c_str());
+    EXPECT_EQ(r.status, LoadResult::Status::Unreadable);
+    EXPECT_EQ(r.message, dir + ": is a directory, not a JPEG file");
+
+    // A required size is checked on the header, with the caller's noun.
+    const ImageSize square{256, 256};
+    r = p.read(cut.c_str(), &square, "picture");
+    EXPECT_EQ(r.status, LoadResult::Status::Refused);
+    EXPECT_EQ(r.message, cut + ": the picture is 320x200, but it must be 256x256");
+    EXPECT_TRUE(r.warnings.empty()) << "nothing is decoded";
 }
 
 TEST(Pixmap, LoadJpegFillsPixelsAndSizeAndReplacesAnEarlierLoad) {
@@ -232,6 +305,27 @@ TEST(Pixmap, LoadJpegFillsPixelsAndSizeAndReplacesAnEarlierLoad) {
     EXPECT_EQ(p.height, 200);
     EXPECT_EQ(p.pixels[0], blockColour(0, 0));
     EXPECT_EQ(p.pixels[199 * 320 + 319], blockColour(319, 199));
+}
+
+TEST(Pixmap, ReadReportsFailuresNamingTheFileAndKeepsThePixelsItHad) {
+    const std::string good = tempPath("good.jpg");
+    writeFile(good, encodeJpeg(blockImageRgb(16, 8), 16, 8, 3, JCS_RGB, true));
+    const std::string missing = tempPath("absent.jpg");
+    std::remove(missing.c_str());
+    const std::string text = tempPath("text.jpg");
+    writeFile(text, {'G', 'I', 'F', '8', '9', 'a'});
+
+    Pixmap p;
+    EXPECT_TRUE(p.read(good.c_str()).ok());
+    const uint32_t* kept = p.pixels;
+    LoadResult r = p.read(missing.c_str());
+    EXPECT_EQ(r.status, LoadResult::Status::Missing);
+    EXPECT_EQ(r.message, "load_jpeg: Could not find " + missing);
+    r = p.read(text.c_str());
+    EXPECT_EQ(r.status, LoadResult::Status::Unreadable);
+    EXPECT_EQ(r.message, text + ": Not a JPEG file: starts with 0x47 0x49");
+    EXPECT_EQ(p.pixels, kept);
+    EXPECT_EQ(p.width, 16);
 }
 
 using PixmapDeathTest = ::testing::Test;

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <random>
 #include <string>
+#include <fstream>
+#include <iterator>
 #include <vector>
 
 #include "art_jpeg.h"
@@ -139,7 +141,11 @@ protected:
         return m;
     }
 
-    static void setUp(Scene3D& s, const char* path, int factor = 8) { s.setUp(path, "scenes", factor); }
+    // Sets the scene up as the start-up does and expects it to succeed.
+    static void setUp(Scene3D& s, const char* path, int factor = 8) {
+        const LoadResult r = s.setUp(path, "scenes", factor);
+        ASSERT_TRUE(r.ok()) << r.message;
+    }
 
     fs::path old_, dir_;
 };
@@ -160,18 +166,18 @@ TEST_F(SceneDir, MaterialsChooseTheirShadingFromMapsAndTheTwoSidedFlag) {
     Scene3D s;
     setUp(s, "scenes\\m.3ds");
     ASSERT_EQ(s.materialCount, 6);
-    EXPECT_EQ(s.materials[0].shading, 1);  // texture wins over reflection
-    EXPECT_EQ(s.materials[1].shading, 2);
-    EXPECT_EQ(s.materials[2].shading, 3);
-    EXPECT_EQ(s.materials[3].shading, 2);
-    EXPECT_EQ(s.materials[4].shading, 0);
-    EXPECT_EQ(s.materials[4].texture.pixels, nullptr);
-    EXPECT_EQ(s.materials[5].shading, 1);
-    EXPECT_NE(s.materials[5].texture.pixels, nullptr);
+    EXPECT_EQ(s.materials[0].shading, Shading::Textured);  // texture wins over reflection
+    EXPECT_EQ(s.materials[1].shading, Shading::Reflection);
+    EXPECT_EQ(s.materials[2].shading, Shading::TexturedPerspective);
+    EXPECT_EQ(s.materials[3].shading, Shading::Reflection);
+    EXPECT_EQ(s.materials[4].shading, Shading::Flat);
+    EXPECT_EQ(s.materials[4].texels(), nullptr);
+    EXPECT_EQ(s.materials[5].shading, Shading::Textured);
+    EXPECT_NE(s.materials[5].texels(), nullptr);
     EXPECT_EQ(s.materials[0].red, 255);
     EXPECT_EQ(s.materials[0].green, 127);
     EXPECT_EQ(s.materials[0].blue, 63);
-    EXPECT_EQ(s.defaultMaterial.shading, 0);
+    EXPECT_EQ(s.defaultMaterial.shading, Shading::Flat);
     EXPECT_EQ(s.defaultMaterial.red, 255);
     // Faces bind to their own material; the mesh takes face 0's.
     EXPECT_EQ(s.meshes[0].faces[0].material, &s.materials[0]);
@@ -193,39 +199,35 @@ TEST_F(SceneDir, AMeshWhoseFirstFaceHasNoMaterialGetsTheDefault) {
     EXPECT_EQ(s.meshes[0].vertices[1].u, 0.0f);  // not scaled: the mesh is not textured
 }
 
-TEST_F(SceneDir, BadScenesAndTexturesEndTheStartUpNamingTheFile) {
+TEST_F(SceneDir, BadScenesAndTexturesAreReportedNamingTheFile) {
     write("scenes/small.3ds", cubeScene({material("SMALL", "small.jpg")}));
-    EXPECT_EXIT(
-        {
-            Scene3D s;
-            setUp(s, "scenes/small.3ds");
-        },
-        testing::ExitedWithCode(1), "scenes/small.jpg: the texture is 128x128, but it must be 256x256");
     write("scenes/path.3ds", cubeScene({material("PATH", "../checker.jpg")}));
-    EXPECT_EXIT(
-        {
-            Scene3D s;
-            setUp(s, "scenes/path.3ds");
-        },
-        testing::ExitedWithCode(1), "holds a path");
-    EXPECT_EXIT(
-        {
-            Scene3D s;
-            setUp(s, "scenes\\missing.3ds");
-        },
-        testing::ExitedWithCode(1), "scenes.missing.3ds: cannot be opened");
+    write("scenes/gone.3ds", cubeScene({material("GONE", "gone.jpg")}));
     Scene3ds noCamera = cubeScene({material("A")});
-    std::get<Camera>(noCamera.objects[1].body);
     noCamera.objects[1].name = "Camera02";
     noCamera.keyframer->nodes[1].name = "Camera02";
     noCamera.keyframer->nodes[2].name = "Camera02";
     write("scenes/nocam.3ds", noCamera);
-    EXPECT_EXIT(
-        {
-            Scene3D s;
-            setUp(s, "scenes/nocam.3ds");
-        },
-        testing::ExitedWithCode(1), "has no camera named \"Camera01\"");
+    using S = LoadResult::Status;
+    const struct {
+        const char* scene;
+        S status;
+        const char* message;
+    } cases[] = {
+        {"scenes/small.3ds", S::Refused, "scenes/small.jpg: the texture is 128x128, but it must be 256x256"},
+        {"scenes/path.3ds", S::Refused,
+         "scenes/path.3ds: texture name \"../checker.jpg\" holds a path; textures are read from scenes/ only"},
+        {"scenes\\missing.3ds", S::Refused, "scenes\\missing.3ds: cannot be opened"},
+        // A texture that is not there is the image loader's own report.
+        {"scenes/gone.3ds", S::Missing, "load_jpeg: Could not find scenes/gone.jpg"},
+        {"scenes/nocam.3ds", S::Refused, "scenes/nocam.3ds: has no camera named \"Camera01\""},
+    };
+    for (const auto& c : cases) {
+        Scene3D s;
+        const LoadResult r = s.setUp(c.scene, "scenes", 8);
+        EXPECT_EQ(r.status, c.status) << c.scene;
+        EXPECT_EQ(r.message, c.message);
+    }
 }
 
 TEST_F(SceneDir, ATurningLitTexturedCubeDrawsInsideItsBoundsOnly) {
@@ -263,6 +265,65 @@ TEST_F(SceneDir, ATurningLitTexturedCubeDrawsInsideItsBoundsOnly) {
         EXPECT_GT(lit, 2000) << "frame " << frame;
         EXPECT_EQ(s.droppedFaces, 0);
     }
+}
+
+// A damaged texture named by several materials of two scenes that share a
+// directory: decoded once, its pixels shared, its warning given once with
+// the file's name.
+TEST_F(SceneDir, ATextureIsDecodedOncePerDirectoryAndWarnsOnce) {
+    {
+        std::ifstream in("scenes/checker.jpg", std::ios::binary);
+        const std::string whole((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::ofstream("scenes/worn.jpg", std::ios::binary) << whole.substr(0, whole.size() * 2 / 3);
+    }
+    write("scenes/a.3ds", cubeScene({material("T", "worn.jpg"), material("R", "", "worn.jpg"),
+                                     material("U", "WORN.JPG")}));
+    write("scenes/b.3ds", cubeScene({material("T", "worn.jpg")}));
+    TextureCache textures;
+    Scene3D a, b;
+    const LoadResult first = a.setUp("scenes/a.3ds", "scenes", 8, &textures);
+    ASSERT_TRUE(first.ok()) << first.message;
+    EXPECT_EQ(first.warnings, std::vector<std::string>{"scenes/worn.jpg: Premature end of JPEG file"});
+    const LoadResult second = b.setUp("scenes/b.3ds", "scenes", 8, &textures);
+    ASSERT_TRUE(second.ok()) << second.message;
+    EXPECT_TRUE(second.warnings.empty());
+    ASSERT_NE(a.materials[0].texels(), nullptr);
+    EXPECT_EQ(a.materials[1].texture, a.materials[0].texture);
+    EXPECT_EQ(a.materials[2].texture, a.materials[0].texture);  // found ignoring case: the same file
+    EXPECT_EQ(b.materials[0].texture, a.materials[0].texture);
+    textures.clear();  // the materials keep their pixels
+    EXPECT_EQ(a.materials[0].texture->width, 256);
+}
+
+// The scene library's state (active scene, camera, options) is shared; a
+// scene that is destroyed clears the options. Each scene selects it before
+// it loads or renders, so neither another scene's set-up nor its
+// destruction changes what a live scene draws.
+TEST_F(SceneDir, MakingAndDestroyingOtherScenesLeavesAScenesFramesAlone) {
+    write("scenes/cube.3ds", cubeScene({material("TEX", "checker.jpg")}));
+    auto frameOf = [](Scene3D& s, int keyframe) {
+        s.clear();
+        s.render(keyframe);
+        s.draw();
+        return std::vector<uint32_t>(s.buffer, s.buffer + 2 * 64000);
+    };
+    Scene3D s;
+    setUp(s, "scenes/cube.3ds");
+    const std::vector<uint32_t> alone = frameOf(s, 37);
+    const std::vector<uint32_t> later = frameOf(s, 80);
+    ASSERT_NE(later, alone);  // the cube turns, so a frame that is not updated shows
+    {
+        Scene3D other;
+        setUp(other, "scenes/cube.3ds");
+        frameOf(other, 10);
+        EXPECT_EQ(frameOf(s, 37), alone) << "while another scene lives";
+        frameOf(s, 80);
+    }
+    EXPECT_EQ(orin_get_flags(), 0) << "a destroyed scene shuts the library down";
+    EXPECT_EQ(frameOf(s, 37), alone) << "after another scene was destroyed";
+    EXPECT_EQ(orin_get_flags(), kPresentationLibraryFlags);
+    EXPECT_EQ(orin_get_scene(), s.scene);
+    EXPECT_EQ(orin_get_camera(), s.camera);
 }
 
 TEST_F(SceneDir, CamerasAnywhereNeverWriteOutsideTheBuffer) {

@@ -1,5 +1,5 @@
-// The 3DS writer: byte layout of what the reader does not cover yet (track
-// chunks) and the container structure other readers rely on.
+// The 3DS writer: the byte layout of its track chunks and the container
+// structure other readers rely on.
 #include <gtest/gtest.h>
 
 #include <cstring>

@@ -12,10 +12,11 @@
 // Compresses `samples` (rows of width * components bytes) in colour space
 // `space`. quality 1..100, or 0 for the library's default. storeRgb keeps
 // the samples as RGB in the file (no YCbCr transform, no chroma
-// subsampling), so flat 8x8 blocks decode exactly.
+// subsampling), so flat 8x8 blocks decode exactly. arithmetic: arithmetic
+// entropy coding instead of Huffman.
 inline std::vector<uint8_t> encodeTestJpeg(const std::vector<uint8_t>& samples, int width, int height,
                                            int components, J_COLOR_SPACE space, int quality, bool storeRgb,
-                                           bool progressive) {
+                                           bool progressive, bool arithmetic = false) {
     jpeg_compress_struct c;
     jpeg_error_mgr err;
     c.err = jpeg_std_error(&err);
@@ -31,6 +32,7 @@ inline std::vector<uint8_t> encodeTestJpeg(const std::vector<uint8_t>& samples, 
     if (storeRgb) jpeg_set_colorspace(&c, JCS_RGB);
     if (quality > 0) jpeg_set_quality(&c, quality, TRUE);
     if (progressive) jpeg_simple_progression(&c);
+    c.arith_code = arithmetic ? TRUE : FALSE;
     jpeg_start_compress(&c, TRUE);
     while (c.next_scanline < c.image_height) {
         JSAMPROW row = const_cast<JSAMPLE*>(&samples[static_cast<size_t>(c.next_scanline) * width * components]);

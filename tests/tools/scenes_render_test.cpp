@@ -70,7 +70,8 @@ TEST_F(SceneRender, FirstMiddleAndLastShownFramesAreLit) {
         const std::string path = std::string("scenes/") + entry.name + ".3ds";
         const int32_t factor = presentationCapacityFactor(entry.name);
         ASSERT_GT(factor, 0) << "the presentation does not load it";
-        scene.setUp(path.c_str(), "scenes", factor);
+        const LoadResult loaded = scene.setUp(path.c_str(), "scenes", factor);
+        ASSERT_TRUE(loaded.ok()) << loaded.message;
         EXPECT_EQ(scene.lastFrame, static_cast<float>(entry.end));
         // Text scenes are mostly black around their letters.
         const bool text = std::string(entry.name) == "credits" || std::string(entry.name) == "greets";
@@ -107,7 +108,8 @@ TEST_F(SceneRender, EveryShownFrameFitsTheWorkArrays) {
         const std::string path = std::string("scenes/") + entry.name + ".3ds";
         const int32_t factor = presentationCapacityFactor(entry.name);
         ASSERT_GT(factor, 0) << "the presentation does not load it";
-        scene.setUp(path.c_str(), "scenes", factor);
+        const LoadResult loaded = scene.setUp(path.c_str(), "scenes", factor);
+        ASSERT_TRUE(loaded.ok()) << loaded.message;
         float worst = 0;
         int dropped = 0;
         for (int frame = static_cast<int>(entry.firstShown); frame <= static_cast<int>(entry.lastShown); frame += 3) {

@@ -13,6 +13,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "render/scene3d.h"
 #include "scene/orin.h"
 #include "scene_kit.h"
 #include "scene_set.h"
@@ -65,7 +66,7 @@ struct Loaded {
     orin_scene* scene = nullptr;
     int32_t world = -1, motion = -1;
     explicit Loaded(const std::string& path) {
-        orin_init(ORIN_HIERARCHY | ORIN_NORMALS | ORIN_MORPH | ORIN_TRANSFORM);
+        orin_init(marrow::kPresentationLibraryFlags);
         orin_alloc_scene(&scene);
         world = orin_load_world(path.c_str(), scene);
         motion = world == ORIN_OK ? orin_load_motion(path.c_str(), scene) : -1;

@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <iterator>
 #include <string>
 
+#include "app/timeline.h"
 #include "common/numeric.h"
 
 namespace marrow::synth {
@@ -711,10 +713,9 @@ void composeShort(Arranger& a, double seconds, double fadeStart) {
 }  // namespace
 
 const std::vector<double>& timelineThresholds() {
-    static const std::vector<double> kThresholds = {
-        7.0,  8.82, 12.46, 14.0, 17.55, 21.1,  27.0,  29.1,  31.2,  33.3,  35.4,  37.5,  39.6,  42.4,  43.0,  46.7, 52.4,
-        58.12, 65.0, 66.0, 78.0, 79.0,  89.0,  90.0,  102.0, 110.0, 111.0, 150.0, 180.0, 210.0, 235.0, 258.0, 260.0};
-    return kThresholds;
+    // The program's own table: the sections change where the script does.
+    static const std::vector<double> kTimeline(std::begin(kThresholds), std::end(kThresholds));
+    return kTimeline;
 }
 
 Score buildScore(double seconds) {
