@@ -50,6 +50,10 @@ void orin_warn(const char *format, ...) {
         va_start(args, format);
         vsnprintf(orin_lib.warnings[n], ORIN_WARNING_SIZE, format, args);
         va_end(args);
+        /* Names come from the file: control bytes become '?' so a warning
+         * printed to a terminal or a log stays one plain line. */
+        for (char *c = orin_lib.warnings[n]; *c; ++c)
+            if ((unsigned char)*c < 0x20 || *c == 0x7F) *c = '?';
     }
     /* Counted past the kept ones, so a caller can say how many it misses;
      * a file cannot make more warnings than it has chunks, far below 2^31. */
