@@ -297,3 +297,11 @@ TEST(Lenient, WarningsBelongToTheLastWorld) {
     orin_init(kLenient);
     EXPECT_EQ(orin_warning_count(), 0);
 }
+
+// Names come from the file: a warning never carries its control bytes.
+TEST(Lenient, WarningsCarryNoControlBytes) {
+    auto bytes = exporterFile({paint()}, {{"Body", triangle()}}, {node("\x1b[2J\x07" "x\n", -1)});
+    Loaded l(bytes, true, kLenient);
+    ASSERT_EQ(l.motion, ORIN_OK);
+    EXPECT_TRUE(anyHas(warnings(), "keyframer node 0 \"?[2J?x?\"")) << joined(warnings());
+}
