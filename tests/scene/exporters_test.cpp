@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <set>
@@ -30,13 +31,19 @@ struct Counts {
     long meshes = 0, faces = 0, vertices = 0, cameras = 0, lights = 0;
 };
 
-std::string scratch() {
-    static const std::string dir = [] {
-        std::string d = ::testing::TempDir() + "orin_exporters_" + std::to_string(getpid());
-        mkdir(d.c_str(), 0755);
-        return d;
-    }();
-    return dir;
+// This process's scratch directory, removed with everything in it at exit.
+struct ScratchDir {
+    std::string path = ::testing::TempDir() + "orin_exporters_" + std::to_string(getpid());
+    ScratchDir() { std::filesystem::create_directories(path); }
+    ~ScratchDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+};
+
+const std::string& scratch() {
+    static const ScratchDir dir;
+    return dir.path;
 }
 
 std::string writeText(const std::string& name, const std::string& text) {
