@@ -50,13 +50,14 @@
  * Reading modes: by default the reader follows the presentation's rules
  * exactly: a keyframer node, material group or morph key that names a
  * missing record fails the load with ORIN_ERR_LOOKUP. With the option flag
- * ORIN_LENIENT it reads what other tools' exporters write instead (group
- * and root nodes that name no mesh become unnamed dummies, missing materials
- * and morph targets are left out, a file without the usual version chunks is
- * not version-checked, objects without a scale track keep scale 1) and
- * records a warning for each: orin_warning_count / orin_warning. Damaged
- * files (bad lengths, short data, counts past their arrays) fail in both
- * modes.
+ * ORIN_LENIENT it reads what other tools' exporters write instead: group
+ * and root nodes that name no mesh become unnamed dummies; camera and light
+ * nodes naming nothing are left out; materials written after the meshes
+ * are found, missing materials and morph targets are left out; a file
+ * without the usual version chunks is not version-checked; objects without
+ * a scale track keep scale 1. It records a warning for each (except the
+ * scale): orin_warning_count / orin_warning. Damaged files (bad lengths,
+ * short data, counts past their arrays) fail in both modes.
  */
 #pragma once
 

@@ -23,7 +23,9 @@
  *    out with its tracks (a dummy object cannot stand in for a camera);
  *  - an object node's object starts at scale 1: files that write no scale
  *    track would otherwise leave the mesh collapsed to a point;
- *  - a material group naming no material: its faces keep no material;
+ *  - a material group naming a material that comes later in the file (other
+ *    writers put materials after meshes): read once the world is read; one
+ *    naming no material at all: its faces keep no material;
  *  - a morph key naming no record: the morph track is left out;
  *  - mapping coordinates or a mesh matrix before the vertex list, which the
  *    default reading skips silently: still skipped, with a warning;
@@ -314,21 +316,9 @@ static int32_t h_faces(orin_reader *r) {
     return ORIN_OK;
 }
 
-static int32_t h_material_group(orin_reader *r) {
-    orin_object *o = CURRENT(orin_object, ORIN_OBJECT);
-    if (!o) return ORIN_ERR_READ;
-    if (orin_read_string(r)) return ORIN_ERR_READ;
-    /* Only materials: a mesh or light sharing the name must not end up
-     * behind a face's material pointer. */
-    orin_world_node *node = orin_find_record(r->name_buffer, ORIN_MATERIAL);
-    if (!node && orin_lenient()) {
-        orin_warn("mesh \"%s\": material group names \"%s\", which no material has (" AT_CHUNK
-                  "): its faces keep no material",
-                  o->name ? o->name : "", r->name_buffer, AT_CHUNK_ARGS(r));
-        return ORIN_OK;
-    }
-    if (!node) return ORIN_ERR_LOOKUP;
-    orin_material *m = (orin_material *)node->object;
+/* The face list of a material group (after its name): every index is
+ * checked; with a material, the faces get it. */
+static int32_t read_group_faces(orin_reader *r, orin_object *o, orin_material *m) {
     uint16_t n;
     if (orin_read_u16(r, &n)) return ORIN_ERR_READ;
     if ((long)n * 2 > orin_read_left(r)) return ORIN_ERR_READ;
@@ -336,8 +326,77 @@ static int32_t h_material_group(orin_reader *r) {
         uint16_t f;
         if (orin_read_u16(r, &f)) return ORIN_ERR_READ;
         if (f >= o->num_faces) return ORIN_ERR_READ;
+        if (!m) continue;
         o->faces[f].material_id = m->id;
         o->faces[f].material = m;
+    }
+    return ORIN_OK;
+}
+
+/* Only materials: a mesh or light sharing the name must not end up behind
+ * a face's material pointer. */
+static orin_material *find_material(const char *name) {
+    orin_world_node *node = orin_find_record(name, ORIN_MATERIAL);
+    return node ? (orin_material *)node->object : NULL;
+}
+
+/* Remembers a group whose material is not there yet: other writers put
+ * the materials after the meshes. */
+static int32_t defer_group(orin_reader *r, orin_object *o, long name_at) {
+    if (r->num_pending == r->max_pending) {
+        int max = r->max_pending ? r->max_pending * 2 : 8;
+        void *grown = realloc(r->pending, (size_t)max * sizeof(orin_pending_group));
+        if (!grown) return ORIN_ERR_NO_MEMORY;
+        r->pending = (orin_pending_group *)grown;
+        r->max_pending = max;
+    }
+    orin_pending_group *p = &r->pending[r->num_pending++];
+    p->object = o;
+    p->name_at = name_at;
+    p->end = r->limit;
+    p->chunk = r->chunk_start;
+    return ORIN_OK;
+}
+
+static int32_t h_material_group(orin_reader *r) {
+    orin_object *o = CURRENT(orin_object, ORIN_OBJECT);
+    if (!o) return ORIN_ERR_READ;
+    long name_at = r->pos;
+    if (orin_read_string(r)) return ORIN_ERR_READ;
+    orin_material *m = find_material(r->name_buffer);
+    if (!m && !orin_lenient()) return ORIN_ERR_LOOKUP;
+    if (!m) {
+        int32_t rc = defer_group(r, o, name_at);
+        if (rc) return rc;
+    }
+    return read_group_faces(r, o, m);
+}
+
+/* The deferred groups, once the whole world is read: a material found now
+ * came later in the file; one still missing leaves the faces without. */
+static int32_t resolve_deferred_groups(orin_reader *r) {
+    for (int i = 0; i < r->num_pending; ++i) {
+        const orin_pending_group *p = &r->pending[i];
+        r->chunk_id = 0x4130;
+        r->chunk_start = p->chunk;
+        r->limit = p->end;
+        if (seek_to(r, p->name_at) || orin_read_string(r)) return ORIN_ERR_READ;
+        const char *mesh = p->object->name ? p->object->name : "";
+        orin_material *m = find_material(r->name_buffer);
+        if (m)
+            orin_warn("mesh \"%s\": material group names \"%s\", a material that comes later in the "
+                      "file (" AT_CHUNK "): read after the world",
+                      mesh, r->name_buffer, AT_CHUNK_ARGS(r));
+        else
+            orin_warn("mesh \"%s\": material group names \"%s\", which no material has (" AT_CHUNK
+                      "): its faces keep no material",
+                      mesh, r->name_buffer, AT_CHUNK_ARGS(r));
+        int32_t rc = read_group_faces(r, p->object, m);
+        if (rc) {
+            r->stop_offset = p->chunk;
+            r->stop_id = 0x4130;
+            return rc;
+        }
     }
     return ORIN_OK;
 }
@@ -703,7 +762,13 @@ const char *orin_describe_stop(int32_t result, char *text, size_t size) {
 }
 
 int32_t orin_world_pass(FILE *file) {
-    return orin_run_pass(file, world_table, (int)(sizeof(world_table) / sizeof(world_table[0])), 0);
+    int32_t rc = orin_run_pass(file, world_table, (int)(sizeof(world_table) / sizeof(world_table[0])), 0);
+    orin_reader *r = &orin_lib.reader;
+    if (rc == ORIN_OK) rc = resolve_deferred_groups(r);
+    free(r->pending);
+    r->pending = NULL;
+    r->num_pending = r->max_pending = 0;
+    return rc;
 }
 
 /* ---- motion handlers ------------------------------------------------------------------- */

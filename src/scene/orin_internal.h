@@ -26,6 +26,15 @@ extern "C" {
 #define ORIN_WARNINGS_KEPT 64
 #define ORIN_WARNING_SIZE 192
 
+/* A material group whose material was not found when it was read (lenient
+ * reading): looked up again once the whole world is read. */
+typedef struct orin_pending_group {
+    orin_object *object;
+    long name_at; /* file offset of the group's material name */
+    long end;     /* end of the group chunk */
+    long chunk;   /* file offset of the group chunk */
+} orin_pending_group;
+
 typedef struct orin_reader {
     FILE *file;
     long pos;   /* our copy of the stream position (no ftell per read) */
@@ -52,6 +61,8 @@ typedef struct orin_reader {
     long chunk_start;
     uint16_t chunk_id;
     int seen_segment; /* the motion pass met a segment chunk (0xB008) */
+    orin_pending_group *pending; /* heap array, freed by the world pass */
+    int num_pending, max_pending;
 } orin_reader;
 
 typedef struct orin_pass_index orin_pass_index;

@@ -305,3 +305,45 @@ TEST(Lenient, WarningsCarryNoControlBytes) {
     ASSERT_EQ(l.motion, ORIN_OK);
     EXPECT_TRUE(anyHas(warnings(), "keyframer node 0 \"?[2J?x?\"")) << joined(warnings());
 }
+
+// Materials written after the meshes that use them: the default reading
+// fails at the group; the lenient one finds the material once the world is
+// read, and still checks the group's face indices.
+TEST(Lenient, MaterialsAfterTheMeshesAreFound) {
+    w::ChunkWriter c;
+    w::beginFile(c);
+    w::Mesh two = triangle("Late");
+    two.vertices.push_back({1, 1, 0});
+    two.faces.push_back({1, 3, 2});
+    w::writeObject(c, {"Body", two});
+    w::Material late;
+    late.name = "Late";
+    w::writeMaterial(c, late);
+    c.end();
+    c.end();
+    auto bytes = c.data();
+    {
+        Loaded strict(bytes, false);
+        EXPECT_EQ(strict.world, ORIN_ERR_LOOKUP);
+    }
+    {
+        Loaded l(bytes, false, kLenient);
+        ASSERT_EQ(l.world, ORIN_OK);
+        const orin_object* body = l.record<orin_object>("Body");
+        const orin_material* m = l.record<orin_material>("Late");
+        ASSERT_NE(m, nullptr);
+        EXPECT_EQ(body->faces[0].material, m);
+        EXPECT_EQ(body->faces[0].material_id, m->id);
+        EXPECT_EQ(body->faces[1].material, nullptr);  // not in the group
+        EXPECT_TRUE(anyHas(warnings(), "mesh \"Body\": material group names \"Late\", a material that comes later "
+                                       "in the file (chunk 0x4130 at offset " +
+                                           std::to_string(chunkOffset(bytes, 0x4130, "Late")) + ")"))
+            << joined(warnings());
+    }
+    // A face index past the mesh's faces fails in both readings, found or not.
+    const long group = chunkOffset(bytes, 0x4130, "Late");
+    ASSERT_GT(group, 0);
+    bytes[group + 6 + 5 + 2] = 9;  // header, "Late\0", count: the first index
+    Loaded bad(bytes, false, kLenient);
+    EXPECT_EQ(bad.world, ORIN_ERR_READ);
+}
