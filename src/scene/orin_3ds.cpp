@@ -21,8 +21,9 @@
  *    group and root nodes of other exporters): an unnamed dummy, so its
  *    children and tracks load; a camera or light node naming nothing: left
  *    out with its tracks (a dummy object cannot stand in for a camera);
- *  - an object node's object starts at scale 1: files that write no scale
- *    track would otherwise leave the mesh collapsed to a point;
+ *  - an object node's object starts at scale 1 (no warning: a scale track
+ *    still sets it): files that write no scale track would otherwise leave
+ *    the mesh collapsed to a point;
  *  - a material group naming a material that comes later in the file (other
  *    writers put materials after meshes): read once the world is read; one
  *    naming no material at all: its faces keep no material;
