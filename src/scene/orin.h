@@ -43,9 +43,10 @@
  * into a scene stay valid until it is loaded again or freed. The library
  * never keeps a pointer to a caller's string.
  *
- * Results: every function returning int32_t returns ORIN_OK (0) or one of
- * the ORIN_ERR_* codes below; orin_result_name gives its name and
- * orin_describe_stop where in the file a failed load stopped.
+ * Results: the loaders and the scene, frame, lookup and track calls return
+ * ORIN_OK (0) or one of the ORIN_ERR_* codes below (each declaration says
+ * which); orin_result_name gives a code's name and orin_describe_stop where
+ * in the file a failed load stopped. A failed load frees what it built.
  *
  * Reading modes: by default the reader follows the presentation's rules
  * exactly: a keyframer node, material group or morph key that names a
