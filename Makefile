@@ -3,7 +3,7 @@ BUILD    ?= build
 JOBS     ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test bench capture clean fuzz sanitize
+.PHONY: all deps configure build run test bench capture clean fuzz sanitize install
 
 all: build
 
@@ -37,6 +37,13 @@ test: build
 
 clean:
 	rm -rf $(BUILD)
+
+# The scene library for other programs: liborin.a, orin.h and orin.pc under
+# PREFIX (lib/, include/, lib/pkgconfig/).
+PREFIX ?= /usr/local
+install: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target orin
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 # Google Benchmark figures: one table, also written as JSON. The presentation
 # benchmarks run on the default data set (made first if it is missing).

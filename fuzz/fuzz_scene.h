@@ -1,7 +1,8 @@
 // fuzz_scene.h: the set-up and clean-up the scene targets share.
 //
 // SceneRun starts the scene library with every option the program uses
-// (hierarchy, normals, morphing, transform) and allocates an empty scene for
+// (hierarchy, normals, morphing, transform; and the lenient reading on
+// request) and allocates an empty scene for
 // the current input; it frees the scene and shuts the library down when it
 // goes out of scope, so each input starts from nothing. runOnScene does all
 // of one input's set-up around a target's own checks.
@@ -17,8 +18,8 @@ namespace marrowfuzz {
 
 class SceneRun {
 public:
-    SceneRun() {
-        orin_init(marrow::kPresentationLibraryFlags);
+    explicit SceneRun(int32_t flags = marrow::kPresentationLibraryFlags) {
+        orin_init(flags);
         if (orin_alloc_scene(&scene_) != ORIN_OK) scene_ = nullptr;
     }
     ~SceneRun() {
@@ -36,13 +37,14 @@ private:
 };
 
 // Writes the input to the target's input file and calls body(path, scene)
-// with a fresh empty scene (nothing when none can be allocated); returns
-// the 0 libFuzzer expects.
+// with a fresh empty scene (nothing when none can be allocated), the
+// library started with `flags`; returns the 0 libFuzzer expects.
 template <typename Body>
-int runOnScene(const uint8_t* data, size_t size, Body&& body) {
+int runOnScene(const uint8_t* data, size_t size, Body&& body,
+               int32_t flags = marrow::kPresentationLibraryFlags) {
     static InputFile input;
     const std::string& path = input.write(data, size);
-    SceneRun run;
+    SceneRun run(flags);
     if (orin_scene* const scene = run.scene()) body(path.c_str(), scene);
     return 0;
 }

@@ -1,13 +1,16 @@
 // marrow-scene: inspects a 3DS file as the presentation's scene library
 // reads it.
 //
-//   marrow-scene FILE.3ds [--json] [--at FRAME]
+//   marrow-scene FILE.3ds [--json] [--at FRAME] [--strict]
 //
 // Loads world and motion the way the demo does (orin_init with all four
 // options, world pass, motion pass on the same file, then the camera named
-// "Camera01") and prints the world list (objects, materials, cameras,
+// "Camera01"), but in the library's lenient reading, so files that other
+// tools' exporters write load with the reader's warnings; --strict reads
+// with the presentation's rules instead. It and prints the world list (objects, materials, cameras,
 // lights), the keyframer nodes as a tree with their tracks and every key
-// (frame, value, spline parameters), the frame range and warnings. With
+// (frame, value, spline parameters), the frame range and warnings (the
+// reader's first, then the inspector's own). With
 // --json it prints one JSON object instead. Vectors are in library space
 // (y and z exchanged from the file).
 //
@@ -37,6 +40,12 @@
 #include "scene/orin.h"
 
 namespace {
+
+// The option flags every load of this tool uses: the demo's four, and the
+// lenient reading unless --strict.
+// The presentation's options, plus the lenient reading unless --strict.
+constexpr int32_t kDemoFlags = marrow::kPresentationLibraryFlags;
+int32_t readFlags = kDemoFlags | ORIN_LENIENT;
 
 // ---- small output helpers ---------------------------------------------------------------
 
@@ -368,7 +377,17 @@ std::vector<const T*> recordsOf(const orin_scene* s, int32_t type) {
 }
 
 std::vector<std::string> gatherWarnings(const orin_scene* s, const std::string& path, int32_t world) {
+    // What the reader warned about while loading (lenient reading only).
     std::vector<std::string> w;
+    int32_t count = orin_warning_count();
+    for (int32_t i = 0; i < count; ++i) {
+        const char* text = orin_warning(i);
+        if (!text) {
+            w.push_back("... and " + std::to_string(count - i) + " more reader warnings");
+            break;
+        }
+        w.push_back(text);
+    }
     if (world != ORIN_OK) return w;
     if (!marrow::findPresentationCamera()) w.push_back("no camera named \"Camera01\"");
     // The renderer loads the texture map, or failing that the reflection
@@ -415,6 +434,24 @@ float measureCapacity(const std::string& path, int32_t libraryFlags) {
     s.classifyMaterials();
     s.bindMaterials();
     return s.measureCapacity();
+}
+
+// What the presentation's strict reading makes of a file the lenient reading
+// loaded with warnings: the first failing result, and where it stopped. The
+// inspector's own scene is made active again afterwards (the library-wide
+// warnings of the lenient load are gone by then).
+int32_t strictResult(orin_scene* own, const std::string& path, std::string& where) {
+    orin_init(kDemoFlags);
+    orin_scene* trial = nullptr;
+    int32_t result = orin_alloc_scene(&trial);
+    if (result == ORIN_OK) result = orin_load_world(path.c_str(), trial);
+    if (result == ORIN_OK) result = orin_load_motion(path.c_str(), trial);
+    char text[96];
+    where = orin_describe_stop(result, text, sizeof text);
+    orin_free_scene(trial);
+    orin_init(readFlags);
+    orin_set_scene(own);
+    return result;
 }
 
 std::string fileStem(const std::string& path) {
@@ -494,12 +531,15 @@ struct Capacity {
     int32_t factor = 0;
 };
 
+const char* readingName() { return (readFlags & ORIN_LENIENT) ? "lenient" : "strict"; }
+
 void printText(const std::string& path, const orin_scene* s, int32_t world, int32_t motion,
                const std::vector<std::string>& warnings, const Evaluated* ev, const Capacity& cap) {
     std::printf("%s\n", path.c_str());
     std::printf("  world: %s  motion: %s\n", orin_result_name(world),
                 motion < 0 ? "not loaded" : orin_result_name(motion));
     std::printf("  frames: %s .. %s\n", fmtNum(s->frame_start).c_str(), fmtNum(s->frame_end).c_str());
+    std::printf("  reading: %s\n", readingName());
     if (cap.needed > 0) {
         std::printf("  capacity needed: %.2f", cap.needed);
         if (cap.factor > 0) std::printf(" (the presentation gives %d)", cap.factor);
@@ -594,6 +634,7 @@ void printJson(const std::string& path, const orin_scene* s, int32_t world, int3
     o += "  \"file\": " + jsonStr(path.c_str()) + ",\n";
     o += "  \"result\": {\"world\": " + std::to_string(world) +
          ", \"motion\": " + (motion < 0 ? std::string("null") : std::to_string(motion)) + "},\n";
+    o += "  \"reading\": \"" + std::string(readingName()) + "\",\n";
     o += "  \"frames\": {\"start\": " + jsonNum(s->frame_start) + ", \"end\": " + jsonNum(s->frame_end) +
          "},\n";
     o += "  \"capacity\": {\"needed\": " + jsonNum(cap.needed) + ", \"factor\": " +
@@ -677,6 +718,8 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--json") == 0) {
             json = true;
+        } else if (std::strcmp(argv[i], "--strict") == 0) {
+            readFlags = kDemoFlags;
         } else if (std::strcmp(argv[i], "--at") == 0) {
             if (i + 1 >= argc) {
                 bad = true;
@@ -695,13 +738,11 @@ int main(int argc, char** argv) {
         }
     }
     if (path.empty() || bad) {
-        std::fprintf(stderr, "usage: marrow-scene FILE.3ds [--json] [--at FRAME]\n");
+        std::fprintf(stderr, "usage: marrow-scene FILE.3ds [--json] [--at FRAME] [--strict]\n");
         return 2;
     }
 
-    // The scene library's options: the presentation's.
-    const int32_t libraryFlags = marrow::kPresentationLibraryFlags;
-    orin_init(libraryFlags);
+    orin_init(readFlags);
     orin_scene* scene = nullptr;
     if (orin_alloc_scene(&scene) != ORIN_OK) {
         std::fprintf(stderr, "marrow-scene: %s: out of memory\n", path.c_str());
@@ -712,12 +753,25 @@ int main(int argc, char** argv) {
     orin_set_scene(scene);
 
     std::vector<std::string> warnings = gatherWarnings(scene, path, world);
+    // The presentation reads strictly: say when it would refuse what the
+    // lenient reading accepted (its scene set-up, which measures the
+    // capacity, would end the process on such a file).
+    bool strictLoads = true;
+    if (world == ORIN_OK && motion == ORIN_OK && orin_warning_count() > 0) {
+        std::string where;
+        int32_t strict = strictResult(scene, path, where);
+        if (strict != ORIN_OK) {
+            strictLoads = false;
+            warnings.push_back(std::string("the presentation's strict reading refuses this file: ") +
+                               orin_result_name(strict) + (where.empty() ? "" : "; " + where));
+        }
+    }
     Capacity capacity;
-    if (world == ORIN_OK && motion == ORIN_OK) {
-        capacity.needed = measureCapacity(path, libraryFlags);
+    if (world == ORIN_OK && motion == ORIN_OK && strictLoads) {
+        capacity.needed = measureCapacity(path, readFlags);
         // The library's state is shared with the measuring copy: select our
         // own scene and options again for the report and --at.
-        orin_init(libraryFlags);
+        orin_init(readFlags);
         orin_set_scene(scene);
         capacity.factor = marrow::presentationCapacityFactor(fileStem(path).c_str());
         if (capacity.factor > 0 && capacity.needed > static_cast<float>(capacity.factor))

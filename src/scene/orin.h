@@ -21,6 +21,44 @@
  *    keyframer data (dummies, the ambient record) take node number + 1024.
  *
  * Single-threaded: loads and updates must not overlap.
+ *
+ * How to use (a C or C++ program; link with `pkg-config --cflags --libs orin`):
+ *
+ *   orin_init(ORIN_HIERARCHY | ORIN_NORMALS | ORIN_MORPH | ORIN_TRANSFORM);
+ *   orin_scene *scene;
+ *   orin_alloc_scene(&scene);
+ *   orin_load_world("model.3ds", scene);   meshes, materials, cameras, lights
+ *   orin_load_motion("model.3ds", scene);  keyframer nodes and tracks
+ *   orin_set_scene(scene);
+ *   orin_set_camera(camera or NULL);        NULL: world space only
+ *   orin_set_frame(f); orin_update();       per frame; then read the records
+ *   orin_free_scene(scene); orin_done();
+ *
+ * One scene and one camera are active at a time, library-wide: select both
+ * before every orin_set_frame / orin_update when a program holds several
+ * scenes. The loaders leave the previously active scene active.
+ *
+ * Ownership: a scene owns its two lists; every record owns its name and
+ * arrays; a keyframer node owns its tracks and a track its keys. Pointers
+ * into a scene stay valid until it is loaded again or freed. The library
+ * never keeps a pointer to a caller's string.
+ *
+ * Results: the loaders and the scene, frame, lookup and track calls return
+ * ORIN_OK (0) or one of the ORIN_ERR_* codes below (each declaration says
+ * which); orin_result_name gives a code's name and orin_describe_stop where
+ * in the file a failed load stopped. A failed load frees what it built.
+ *
+ * Reading modes: by default the reader follows the presentation's rules
+ * exactly: a keyframer node, material group or morph key that names a
+ * missing record fails the load with ORIN_ERR_LOOKUP. With the option flag
+ * ORIN_LENIENT it reads what other tools' exporters write instead: group
+ * and root nodes that name no mesh become unnamed dummies; camera and light
+ * nodes naming nothing are left out; materials written after the meshes
+ * are found, missing materials and morph targets are left out; a file
+ * without the usual version chunks is not version-checked; objects without
+ * a scale track keep scale 1. It records a warning for each (except the
+ * scale): orin_warning_count / orin_warning. Damaged files (bad lengths,
+ * short data, counts past their arrays) fail in both modes.
  */
 #pragma once
 
@@ -50,7 +88,8 @@ enum {
     ORIN_HIERARCHY = 1, /* the update applies the node hierarchy */
     ORIN_NORMALS = 2,   /* normals computed after loading, transformed by the update */
     ORIN_MORPH = 4,     /* morphing objects are blended between their targets */
-    ORIN_TRANSFORM = 8  /* the update transforms vertices, normals and lights */
+    ORIN_TRANSFORM = 8, /* the update transforms vertices, normals and lights */
+    ORIN_LENIENT = 16   /* read other exporters' files with warnings (see the top) */
 };
 
 /* ---- world node types --------------------------------------------------- */
@@ -408,6 +447,16 @@ int32_t orin_get_stop(uint16_t *chunk_id, long *offset);
  * `size` bytes with the terminator; returns `text` ("" when it is NULL or
  * size is 0). */
 const char *orin_describe_stop(int32_t result, char *text, size_t size);
+
+/* Warnings of the loads since orin_init or the last orin_load_world (a
+ * motion load adds to them); only the lenient reading makes any. Each names
+ * the record or node, and the chunk and its file offset: "keyframer node 0
+ * "" (chunk 0xB010 at offset 894): no mesh of that name; read as an unnamed
+ * dummy". orin_warning gives the text of warning `index` (valid until the
+ * next load or orin_init), or NULL past the first 64 kept; the count
+ * includes those not kept. */
+int32_t orin_warning_count(void);
+const char *orin_warning(int32_t index);
 
 /* "ORIN_OK", "ORIN_ERR_READ", ...; "ORIN_ERR_UNKNOWN" for other codes. */
 const char *orin_result_name(int32_t code);

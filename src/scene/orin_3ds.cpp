@@ -12,6 +12,29 @@
  * handler checks the kind of `current` before writing to it. Each of these
  * fails the pass with ORIN_ERR_READ.
  *
+ * Lenient reading (ORIN_LENIENT): what other tools' exporters write and the
+ * default reading refuses or misreads is read the careful way instead, and
+ * each case leaves a warning naming the chunk and its offset (orin_warn):
+ *  - a file without the usual version chunks at its head: the version byte
+ *    at offset 28 is then just some other chunk's data, so it is not checked;
+ *  - a keyframer object node whose name is empty or matches no mesh (the
+ *    group and root nodes of other exporters): an unnamed dummy, so its
+ *    children and tracks load; a camera or light node naming nothing: left
+ *    out with its tracks (a dummy object cannot stand in for a camera);
+ *  - an object node's object starts at scale 1 (no warning: a scale track
+ *    still sets it): files that write no scale track would otherwise leave
+ *    the mesh collapsed to a point;
+ *  - a material group naming a material that comes later in the file (other
+ *    writers put materials after meshes): read once the world is read; one
+ *    naming no material at all: its faces keep no material;
+ *  - a morph key naming no record: the morph track is left out;
+ *  - mapping coordinates or a mesh matrix before the vertex list, which the
+ *    default reading skips silently: still skipped, with a warning;
+ *  - keyframer data without a segment chunk: a warning (the range stays
+ *    empty, so orin_set_frame refuses every frame; orin_update still works).
+ * Faces before their vertex list, counts beyond their arrays and every other
+ * structural fault fail in both readings.
+ *
  * Cost: linear in the file size; the mesh matrix and pivot touch each vertex
  * once.
  */
@@ -144,6 +167,8 @@ static int32_t walk(orin_reader *r, const orin_chunk_row *table, int rows, long 
         const orin_chunk_row *row = find_row(table, rows, id);
         if (row) {
             r->limit = chunk_end;
+            r->chunk_start = start;
+            r->chunk_id = id;
             if (row->handler && (rc = row->handler(r)) != ORIN_OK) break;
             if (row->descend && (rc = walk(r, table, rows, chunk_end, id)) != ORIN_OK) break;
         }
@@ -164,6 +189,16 @@ static int32_t walk(orin_reader *r, const orin_chunk_row *table, int rows, long 
     return rc;
 }
 
+/* Whether the file starts the usual way, main chunk, version chunk, editor
+ * chunk, mesh version chunk, which puts the mesh version's low byte at
+ * offset 28. */
+static int usual_head(FILE *file) {
+    uint8_t head[24];
+    if (fseek(file, 0, SEEK_SET) != 0 || fread(head, 1, sizeof head, file) != sizeof head) return 0;
+    return head[0] == 0x4D && head[1] == 0x4D && head[6] == 0x02 && head[7] == 0x00 &&
+           head[16] == 0x3D && head[17] == 0x3D && head[22] == 0x3E && head[23] == 0x3D;
+}
+
 int32_t orin_run_pass(FILE *file, const orin_chunk_row *table, int rows, int32_t first_id) {
     orin_reader *r = &orin_lib.reader;
     memset(r, 0, sizeof(*r));
@@ -181,7 +216,15 @@ int32_t orin_run_pass(FILE *file, const orin_chunk_row *table, int rows, int32_t
     if (r->size < 29 || fseek(file, 28, SEEK_SET) != 0) return ORIN_ERR_READ;
     int version = fgetc(file);
     if (version == EOF) return ORIN_ERR_READ;
-    if (version < 2) return ORIN_ERR_VERSION;
+    if (orin_lenient() && !usual_head(file)) {
+        /* Offset 28 holds some other chunk's data. The motion pass reads
+         * the same file: the world pass's warning says it once. */
+        if (first_id == 0)
+            orin_warn("no mesh version chunk (0x3D3E) at offset 22: the version byte at offset 28 "
+                      "is not checked");
+    } else if (version < 2) {
+        return ORIN_ERR_VERSION;
+    }
     r->stop_offset = -1;
     if (seek_to(r, 0) != ORIN_OK) return ORIN_ERR_READ;
     return walk(r, table, rows, r->size, 0);
@@ -202,6 +245,10 @@ static int32_t add_record(orin_reader *r, int32_t type, void *record, int make_c
     }
     return ORIN_OK;
 }
+
+/* printf arguments naming the chunk being read, for warnings. */
+#define AT_CHUNK "chunk 0x%04X at offset %ld"
+#define AT_CHUNK_ARGS(r) (unsigned)(r)->chunk_id, (r)->chunk_start
 
 #define CURRENT(type, kind) ((r->current && r->current_type == (kind)) ? (type *)r->current : NULL)
 
@@ -270,15 +317,9 @@ static int32_t h_faces(orin_reader *r) {
     return ORIN_OK;
 }
 
-static int32_t h_material_group(orin_reader *r) {
-    orin_object *o = CURRENT(orin_object, ORIN_OBJECT);
-    if (!o) return ORIN_ERR_READ;
-    if (orin_read_string(r)) return ORIN_ERR_READ;
-    /* Only materials: a mesh or light sharing the name must not end up
-     * behind a face's material pointer. */
-    orin_world_node *node = orin_find_record(r->name_buffer, ORIN_MATERIAL);
-    if (!node) return ORIN_ERR_LOOKUP;
-    orin_material *m = (orin_material *)node->object;
+/* The face list of a material group (after its name): every index is
+ * checked; with a material, the faces get it. */
+static int32_t read_group_faces(orin_reader *r, orin_object *o, orin_material *m) {
     uint16_t n;
     if (orin_read_u16(r, &n)) return ORIN_ERR_READ;
     if ((long)n * 2 > orin_read_left(r)) return ORIN_ERR_READ;
@@ -286,9 +327,87 @@ static int32_t h_material_group(orin_reader *r) {
         uint16_t f;
         if (orin_read_u16(r, &f)) return ORIN_ERR_READ;
         if (f >= o->num_faces) return ORIN_ERR_READ;
+        if (!m) continue;
         o->faces[f].material_id = m->id;
         o->faces[f].material = m;
     }
+    return ORIN_OK;
+}
+
+/* Only materials: a mesh or light sharing the name must not end up behind
+ * a face's material pointer. */
+static orin_material *find_material(const char *name) {
+    orin_world_node *node = orin_find_record(name, ORIN_MATERIAL);
+    return node ? (orin_material *)node->object : NULL;
+}
+
+/* Remembers a group whose material is not there yet: other writers put
+ * the materials after the meshes. */
+static int32_t defer_group(orin_reader *r, orin_object *o, long name_at) {
+    if (r->num_pending == r->max_pending) {
+        int max = r->max_pending ? r->max_pending * 2 : 8;
+        void *grown = realloc(r->pending, (size_t)max * sizeof(orin_pending_group));
+        if (!grown) return ORIN_ERR_NO_MEMORY;
+        r->pending = (orin_pending_group *)grown;
+        r->max_pending = max;
+    }
+    orin_pending_group *p = &r->pending[r->num_pending++];
+    p->object = o;
+    p->name_at = name_at;
+    p->end = r->limit;
+    p->chunk = r->chunk_start;
+    return ORIN_OK;
+}
+
+static int32_t h_material_group(orin_reader *r) {
+    orin_object *o = CURRENT(orin_object, ORIN_OBJECT);
+    if (!o) return ORIN_ERR_READ;
+    long name_at = r->pos;
+    if (orin_read_string(r)) return ORIN_ERR_READ;
+    orin_material *m = find_material(r->name_buffer);
+    if (!m && !orin_lenient()) return ORIN_ERR_LOOKUP;
+    if (!m) {
+        int32_t rc = defer_group(r, o, name_at);
+        if (rc) return rc;
+    }
+    return read_group_faces(r, o, m);
+}
+
+/* The deferred groups, once the whole world is read: a material found now
+ * came later in the file; one still missing leaves the faces without. */
+static int32_t resolve_deferred_groups(orin_reader *r) {
+    for (int i = 0; i < r->num_pending; ++i) {
+        const orin_pending_group *p = &r->pending[i];
+        r->chunk_id = 0x4130;
+        r->chunk_start = p->chunk;
+        r->limit = p->end;
+        if (seek_to(r, p->name_at) || orin_read_string(r)) return ORIN_ERR_READ;
+        const char *mesh = p->object->name ? p->object->name : "";
+        orin_material *m = find_material(r->name_buffer);
+        if (m)
+            orin_warn("mesh \"%s\": material group names \"%s\", a material that comes later in the "
+                      "file (" AT_CHUNK "): read after the world",
+                      mesh, r->name_buffer, AT_CHUNK_ARGS(r));
+        else
+            orin_warn("mesh \"%s\": material group names \"%s\", which no material has (" AT_CHUNK
+                      "): its faces keep no material",
+                      mesh, r->name_buffer, AT_CHUNK_ARGS(r));
+        int32_t rc = read_group_faces(r, p->object, m);
+        if (rc) {
+            r->stop_offset = p->chunk;
+            r->stop_id = 0x4130;
+            return rc;
+        }
+    }
+    return ORIN_OK;
+}
+
+/* A mesh chunk that comes before the vertex list has nothing to apply to and
+ * is skipped; the lenient reading says so. */
+static int32_t skipped_before_vertices(orin_reader *r, const orin_object *o, const char *what) {
+    if (orin_lenient())
+        orin_warn("mesh \"%s\": %s before the vertex list (" AT_CHUNK "): skipped",
+                  o->name ? o->name : "", what, AT_CHUNK_ARGS(r));
     return ORIN_OK;
 }
 
@@ -296,7 +415,7 @@ static int32_t h_mapping(orin_reader *r) {
     orin_object *o = CURRENT(orin_object, ORIN_OBJECT);
     if (!o) return ORIN_ERR_READ;
     /* Other tools may write mapping before the vertices: nothing to map yet. */
-    if (!o->vertices) return ORIN_OK;
+    if (!o->vertices) return skipped_before_vertices(r, o, "mapping coordinates");
     uint16_t n;
     if (orin_read_u16(r, &n)) return ORIN_ERR_READ;
     if (n > o->num_vertices) return ORIN_ERR_READ;
@@ -313,7 +432,7 @@ static int32_t h_mapping(orin_reader *r) {
 static int32_t h_mesh_matrix(orin_reader *r) {
     orin_object *o = CURRENT(orin_object, ORIN_OBJECT);
     if (!o) return ORIN_ERR_READ;
-    if (!o->vertices) return ORIN_OK; /* before the vertices: skipped */
+    if (!o->vertices) return skipped_before_vertices(r, o, "mesh matrix");
     float v[12];
     if (read_floats(r, v, 12)) return ORIN_ERR_READ;
     /* Rows X, Y, Z of the mesh's axes; exchanging columns 1 and 2 and then
@@ -644,7 +763,13 @@ const char *orin_describe_stop(int32_t result, char *text, size_t size) {
 }
 
 int32_t orin_world_pass(FILE *file) {
-    return orin_run_pass(file, world_table, (int)(sizeof(world_table) / sizeof(world_table[0])), 0);
+    int32_t rc = orin_run_pass(file, world_table, (int)(sizeof(world_table) / sizeof(world_table[0])), 0);
+    orin_reader *r = &orin_lib.reader;
+    if (rc == ORIN_OK) rc = resolve_deferred_groups(r);
+    free(r->pending);
+    r->pending = NULL;
+    r->num_pending = r->max_pending = 0;
+    return rc;
 }
 
 /* ---- motion handlers ------------------------------------------------------------------- */
@@ -654,6 +779,7 @@ static int32_t h_segment(orin_reader *r) {
     if (orin_read_u32(r, &start) || orin_read_u32(r, &end)) return ORIN_ERR_READ;
     orin_lib.scene->frame_start = (float)start;
     orin_lib.scene->frame_end = (float)end;
+    r->seen_segment = 1;
     return ORIN_OK;
 }
 
@@ -683,6 +809,15 @@ static const node_kind node_kinds[] = {
     {0xB007, ORIN_KF_SPOTLIGHT, ORIN_LIGHT, sizeof(orin_spot_tracks)},
 };
 
+/* A hierarchy node without geometry or name, numbered after the node. */
+static orin_object *new_dummy(const orin_reader *r) {
+    orin_object *o = (orin_object *)calloc(1, sizeof(orin_object));
+    if (!o) return NULL;
+    o->id = r->next_id + 1024;
+    o->flags = ORIN_OBJ_DUMMY;
+    return o;
+}
+
 static int32_t h_node_header(orin_reader *r) {
     /* A node number chunk just before sets the number; otherwise nodes
      * count up from the previous one. */
@@ -708,10 +843,8 @@ static int32_t h_node_header(orin_reader *r) {
         record = a;
         record_type = ORIN_AMBIENT;
     } else if (strcmp(r->name_buffer, "$$$DUMMY") == 0) {
-        orin_object *o = (orin_object *)calloc(1, sizeof(orin_object));
+        orin_object *o = new_dummy(r);
         if (!o) return ORIN_ERR_NO_MEMORY;
-        o->id = r->next_id + 1024;
-        o->flags = ORIN_OBJ_DUMMY;
         int32_t rc = add_record(r, ORIN_OBJECT, o, 0);
         if (rc) return rc;
         record = o;
@@ -720,9 +853,27 @@ static int32_t h_node_header(orin_reader *r) {
         /* Only records of the kind the node drives are candidates, so a
          * camera node never ends up driving a mesh of the same name. */
         orin_world_node *found = orin_find_record(r->name_buffer, kind ? kind->record_type : 0xFFFF);
-        if (!found) return ORIN_ERR_LOOKUP;
-        record = found->object;
-        record_type = found->type;
+        if (found) {
+            record = found->object;
+            record_type = found->type;
+        } else if (!orin_lenient()) {
+            return ORIN_ERR_LOOKUP;
+        } else if (kind && kind->kf_type == ORIN_KF_OBJECT) {
+            orin_warn("keyframer node %d \"%s\" (" AT_CHUNK "): no mesh of that name; read as an "
+                      "unnamed dummy",
+                      (int)r->next_id, r->name_buffer, AT_CHUNK_ARGS(r));
+            orin_object *o = new_dummy(r);
+            if (!o) return ORIN_ERR_NO_MEMORY;
+            int32_t rc = add_record(r, ORIN_OBJECT, o, 0);
+            if (rc) return rc;
+            record = o;
+            record_type = ORIN_OBJECT;
+        } else {
+            orin_warn("keyframer node %d \"%s\" (" AT_CHUNK "): no record of its kind has that "
+                      "name; left out with its tracks",
+                      (int)r->next_id, r->name_buffer, AT_CHUNK_ARGS(r));
+            kind = NULL; /* read the rest of the header, make no node */
+        }
     }
 
     uint16_t flags1, flags2;
@@ -744,6 +895,11 @@ static int32_t h_node_header(orin_reader *r) {
     if (kind->kf_type == ORIN_KF_OBJECT) {
         orin_object *o = (orin_object *)record;
         if (flags1 & 0x0800) o->flags |= ORIN_OBJ_NODE_0800;
+        /* Without a scale track the scale would stay 0 and the object a
+         * point; other exporters write no tracks at all. A scale track still
+         * sets it at every update. */
+        if (orin_lenient() && o->scale.x == 0.0f && o->scale.y == 0.0f && o->scale.z == 0.0f)
+            o->scale.x = o->scale.y = o->scale.z = 1.0f;
         r->current = o;
         r->current_type = ORIN_OBJECT;
     }
@@ -782,7 +938,17 @@ static int32_t h_track_scale(orin_reader *r) { return orin_read_track(r, ORIN_TR
 static int32_t h_track_fov(orin_reader *r) { return orin_read_track(r, ORIN_TRACK_FOV); }
 static int32_t h_track_roll(orin_reader *r) { return orin_read_track(r, ORIN_TRACK_ROLL); }
 static int32_t h_track_color(orin_reader *r) { return orin_read_track(r, ORIN_TRACK_COLOR); }
-static int32_t h_track_morph(orin_reader *r) { return orin_read_track(r, ORIN_TRACK_MORPH); }
+static int32_t h_track_morph(orin_reader *r) {
+    int32_t rc = orin_read_track(r, ORIN_TRACK_MORPH);
+    /* The track reader has freed the track; name_buffer holds the name. */
+    if (rc == ORIN_ERR_LOOKUP && orin_lenient()) {
+        orin_warn("morph track of keyframer node %d (" AT_CHUNK "): a key names \"%s\", which no "
+                  "record has; track left out",
+                  (int)r->next_id, AT_CHUNK_ARGS(r), r->name_buffer);
+        return ORIN_OK;
+    }
+    return rc;
+}
 static int32_t h_track_hide(orin_reader *r) { return orin_read_track(r, ORIN_TRACK_HIDE); }
 
 static const orin_chunk_row motion_table[] = {
@@ -804,5 +970,7 @@ int32_t orin_motion_pass(FILE *file) {
     int32_t rc = orin_run_pass(file, motion_table, (int)(sizeof(motion_table) / sizeof(motion_table[0])), -1);
     orin_index_free(orin_lib.index);
     orin_lib.index = NULL;
+    if (rc == ORIN_OK && orin_lenient() && orin_lib.scene->nodes && !orin_lib.reader.seen_segment)
+        orin_warn("keyframer data without a segment chunk (0xB008): the frame range is empty");
     return rc;
 }

@@ -22,6 +22,18 @@ extern "C" {
 /* Names keep at most this many bytes (longer strings are read to their
  * terminator and cut). */
 #define ORIN_NAME_MAX 63
+/* Warning texts kept per load, and the size of each (longer ones are cut). */
+#define ORIN_WARNINGS_KEPT 64
+#define ORIN_WARNING_SIZE 192
+
+/* A material group whose material was not found when it was read (lenient
+ * reading): looked up again once the whole world is read. */
+typedef struct orin_pending_group {
+    orin_object *object;
+    long name_at; /* file offset of the group's material name */
+    long end;     /* end of the group chunk */
+    long chunk;   /* file offset of the group chunk */
+} orin_pending_group;
 
 typedef struct orin_reader {
     FILE *file;
@@ -45,6 +57,12 @@ typedef struct orin_reader {
      * or the version check failed). stop_offset is -1 until a pass fails. */
     long stop_offset;
     uint16_t stop_id;
+    /* The chunk whose handler is running (lenient warnings name it). */
+    long chunk_start;
+    uint16_t chunk_id;
+    int seen_segment; /* the motion pass met a segment chunk (0xB008) */
+    orin_pending_group *pending; /* heap array, freed by the world pass */
+    int num_pending, max_pending;
 } orin_reader;
 
 typedef struct orin_pass_index orin_pass_index;
@@ -55,6 +73,10 @@ typedef struct orin_library {
     int32_t flags;       /* ORIN_HIERARCHY | ORIN_NORMALS | ... */
     orin_reader reader;
     orin_pass_index *index; /* lookups of the running motion pass, or NULL */
+    /* Warnings of the loads since orin_init or the last orin_load_world:
+     * the first ORIN_WARNINGS_KEPT texts, and how many there were. */
+    char warnings[ORIN_WARNINGS_KEPT][ORIN_WARNING_SIZE];
+    int32_t num_warnings;
 } orin_library;
 
 extern orin_library orin_lib;
@@ -114,6 +136,16 @@ orin_world_node *orin_index_find_record(orin_pass_index *index, const char *name
 orin_kf_node *orin_index_next_node(orin_pass_index *index, int32_t number, int32_t *cursor);
 /* The last keyframer node numbered `number`, or NULL. */
 orin_kf_node *orin_index_last_node(orin_pass_index *index, int32_t number);
+
+/* Whether the option flags ask for the lenient reading (ORIN_LENIENT). */
+int orin_lenient(void);
+/* Adds a warning (printf-style) to the library's list; counted even when
+ * the list is full. */
+void orin_warn(const char *format, ...)
+#ifdef __GNUC__
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
 
 /* Frees one world record with everything it owns. */
 void orin_free_record(int32_t type, void *record);

@@ -2,6 +2,7 @@
  * library-wide state: init, scene allocation, the two loaders, active scene
  * and camera, frame range, lookups, the world and keyframer lists, freeing.
  */
+#include <stdarg.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -13,6 +14,7 @@ int32_t orin_init(int32_t flags) {
     orin_lib.scene = NULL;
     orin_lib.camera = NULL;
     orin_lib.flags = flags;
+    orin_lib.num_warnings = 0;
     return ORIN_OK;
 }
 
@@ -35,6 +37,34 @@ void orin_free_scene(orin_scene *scene) {
     orin_free_world(scene);
     if (orin_lib.scene == scene) orin_lib.scene = NULL;
     free(scene);
+}
+
+/* ---- warnings ----------------------------------------------------------- */
+
+int orin_lenient(void) { return (orin_lib.flags & ORIN_LENIENT) != 0; }
+
+void orin_warn(const char *format, ...) {
+    int32_t n = orin_lib.num_warnings;
+    if (n < ORIN_WARNINGS_KEPT) {
+        va_list args;
+        va_start(args, format);
+        vsnprintf(orin_lib.warnings[n], ORIN_WARNING_SIZE, format, args);
+        va_end(args);
+        /* Names come from the file: control bytes become '?' so a warning
+         * printed to a terminal or a log stays one plain line. */
+        for (char *c = orin_lib.warnings[n]; *c; ++c)
+            if ((unsigned char)*c < 0x20 || *c == 0x7F) *c = '?';
+    }
+    /* Counted past the kept ones, so a caller can say how many it misses;
+     * a file cannot make more warnings than it has chunks, far below 2^31. */
+    orin_lib.num_warnings = n + 1;
+}
+
+int32_t orin_warning_count(void) { return orin_lib.num_warnings; }
+
+const char *orin_warning(int32_t index) {
+    if (index < 0 || index >= orin_lib.num_warnings || index >= ORIN_WARNINGS_KEPT) return NULL;
+    return orin_lib.warnings[index];
 }
 
 /* ---- record helpers ------------------------------------------------------ */
@@ -112,6 +142,8 @@ int32_t orin_load_world(const char *path, orin_scene *scene) {
     orin_free_motion(scene);
     orin_free_world(scene);
     memset(scene, 0, sizeof(*scene));
+    /* A new world starts a new list of warnings; its motion pass adds to it. */
+    orin_lib.num_warnings = 0;
 
     FILE *f = fopen(path, "rb");
     if (!f) return ORIN_ERR_OPEN;

@@ -179,3 +179,47 @@ TEST(Inspector, EvaluatesAFrame) {
     EXPECT_EQ(run(path + " --at").status, 2);
     std::remove(path.c_str());
 }
+
+// Files other exporters write: read leniently by default, with the reader's
+// warnings in the text and JSON reports; --strict reads them the
+// presentation's way and fails where it fails.
+TEST(Inspector, ReadsExporterFilesLenientlyUnlessStrict) {
+    if (toolPath().empty()) GTEST_SKIP() << "marrow-scene not built";
+    w::ChunkWriter c;
+    c.begin(0x4D4D);
+    c.begin(0x3D3D);
+    w::Material paint;
+    paint.name = "Paint";  // covers offset 28: the version check passes
+    w::writeMaterial(c, paint);
+    w::Mesh m;
+    m.vertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    m.faces = {{0, 1, 2}};
+    w::writeObject(c, {"Body", m});
+    c.end();
+    c.begin(0xB000);
+    w::Node root;  // an object node without a name or number
+    w::writeNode(c, root);
+    w::Node body = w::objectNode("Body", 1, 0);
+    body.id.reset();
+    w::writeNode(c, body);
+    c.end();
+    c.end();
+    std::string path = tempFile(c.data(), "exported.3ds");
+
+    ToolRun json = run(path + " --json");
+    EXPECT_EQ(json.status, 0) << json.out;
+    EXPECT_TRUE(has(json.out, "\"reading\": \"lenient\"")) << json.out;
+    EXPECT_TRUE(has(json.out, "\"keyframer node 0 \\\"\\\" (chunk 0xB010 at offset ")) << json.out;
+    EXPECT_TRUE(has(json.out, "the presentation's strict reading refuses this file: ORIN_ERR_LOOKUP")) << json.out;
+    ToolRun text = run(path);
+    EXPECT_EQ(text.status, 0);
+    EXPECT_TRUE(has(text.out, "read as an unnamed dummy")) << text.out;
+    EXPECT_TRUE(has(text.out, "reading: lenient")) << text.out;
+
+    ToolRun strict = run(path + " --json --strict");
+    EXPECT_EQ(strict.status, 1);
+    EXPECT_TRUE(has(strict.out, "\"result\": {\"world\": 0, \"motion\": 256}")) << strict.out;
+    EXPECT_TRUE(has(strict.out, "\"reading\": \"strict\"")) << strict.out;
+    EXPECT_FALSE(has(strict.out, "unnamed dummy")) << strict.out;
+    std::remove(path.c_str());
+}

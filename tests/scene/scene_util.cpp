@@ -17,18 +17,18 @@ std::string tempFile(const std::vector<uint8_t>& bytes, const std::string& name)
     return path;
 }
 
-void Loaded::load(const std::string& path, bool withMotion) {
-    orin_init(15);
+void Loaded::load(const std::string& path, bool withMotion, int32_t flags) {
+    orin_init(flags);
     orin_alloc_scene(&scene);
     world = orin_load_world(path.c_str(), scene);
     if (withMotion) motion = orin_load_motion(path.c_str(), scene);
     orin_set_scene(scene);
 }
 
-Loaded::Loaded(const std::string& path, bool withMotion) { load(path, withMotion); }
+Loaded::Loaded(const std::string& path, bool withMotion, int32_t flags) { load(path, withMotion, flags); }
 
-Loaded::Loaded(const std::vector<uint8_t>& bytes, bool withMotion) : ownedPath(tempFile(bytes)) {
-    load(ownedPath, withMotion);
+Loaded::Loaded(const std::vector<uint8_t>& bytes, bool withMotion, int32_t flags) : ownedPath(tempFile(bytes)) {
+    load(ownedPath, withMotion, flags);
 }
 
 Loaded::~Loaded() {

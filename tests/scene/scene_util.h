@@ -17,15 +17,20 @@ namespace w = marrow::w3ds;
 // Writes bytes to a fresh file under the test temp directory; returns its path.
 std::string tempFile(const std::vector<uint8_t>& bytes, const std::string& name = "scene.3ds");
 
+// The presentation's option flags, and the same with the lenient reading.
+constexpr int32_t kStrict = ORIN_HIERARCHY | ORIN_NORMALS | ORIN_MORPH | ORIN_TRANSFORM;
+constexpr int32_t kLenient = kStrict | ORIN_LENIENT;
+
 // A scene loaded the way the presentation loads one (orin_init(15), world,
-// then motion). Frees everything on destruction.
+// then motion; other option flags on request). Frees everything on
+// destruction.
 struct Loaded {
     orin_scene* scene = nullptr;
     int32_t world = -1;
     int32_t motion = -1;
     std::string ownedPath;  // a temporary file made from bytes, removed at the end
-    explicit Loaded(const std::string& path, bool withMotion = true);
-    explicit Loaded(const std::vector<uint8_t>& bytes, bool withMotion = true);
+    explicit Loaded(const std::string& path, bool withMotion = true, int32_t flags = kStrict);
+    explicit Loaded(const std::vector<uint8_t>& bytes, bool withMotion = true, int32_t flags = kStrict);
     ~Loaded();
     Loaded(const Loaded&) = delete;
     Loaded& operator=(const Loaded&) = delete;
@@ -40,7 +45,7 @@ struct Loaded {
     std::vector<orin_kf_node*> kfNodes() const;
 
 private:
-    void load(const std::string& path, bool withMotion);
+    void load(const std::string& path, bool withMotion, int32_t flags);
 };
 
 // A small complete scene: two materials (one with all three maps), a mapped
