@@ -810,12 +810,17 @@ static const node_kind node_kinds[] = {
 };
 
 /* A hierarchy node without geometry or name, numbered after the node. */
-static orin_object *new_dummy(const orin_reader *r) {
+/* A dummy object for the current node (numbered like the ambient record)
+ * added to the world list; *out is set to it. */
+static int32_t add_dummy(orin_reader *r, void **out) {
     orin_object *o = (orin_object *)calloc(1, sizeof(orin_object));
-    if (!o) return NULL;
+    if (!o) return ORIN_ERR_NO_MEMORY;
     o->id = r->next_id + 1024;
     o->flags = ORIN_OBJ_DUMMY;
-    return o;
+    int32_t rc = add_record(r, ORIN_OBJECT, o, 0);
+    if (rc) return rc;
+    *out = o;
+    return ORIN_OK;
 }
 
 static int32_t h_node_header(orin_reader *r) {
@@ -843,11 +848,8 @@ static int32_t h_node_header(orin_reader *r) {
         record = a;
         record_type = ORIN_AMBIENT;
     } else if (strcmp(r->name_buffer, "$$$DUMMY") == 0) {
-        orin_object *o = new_dummy(r);
-        if (!o) return ORIN_ERR_NO_MEMORY;
-        int32_t rc = add_record(r, ORIN_OBJECT, o, 0);
+        int32_t rc = add_dummy(r, &record);
         if (rc) return rc;
-        record = o;
         record_type = ORIN_OBJECT;
     } else {
         /* Only records of the kind the node drives are candidates, so a
@@ -862,11 +864,8 @@ static int32_t h_node_header(orin_reader *r) {
             orin_warn("keyframer node %d \"%s\" (" AT_CHUNK "): no mesh of that name; read as an "
                       "unnamed dummy",
                       (int)r->next_id, r->name_buffer, AT_CHUNK_ARGS(r));
-            orin_object *o = new_dummy(r);
-            if (!o) return ORIN_ERR_NO_MEMORY;
-            int32_t rc = add_record(r, ORIN_OBJECT, o, 0);
+            int32_t rc = add_dummy(r, &record);
             if (rc) return rc;
-            record = o;
             record_type = ORIN_OBJECT;
         } else {
             orin_warn("keyframer node %d \"%s\" (" AT_CHUNK "): no record of its kind has that "

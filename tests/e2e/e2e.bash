@@ -14,3 +14,11 @@ finish() {
     [[ $failed -eq 0 ]]
     exit
 }
+
+# demo_data SECONDS: the generated data set's images and scenes in $work,
+# with a soundtrack of SECONDS.
+demo_data() {
+    "$build/marrow-assets" "$work" --only music --music-seconds "$1" >/dev/null 2>&1 ||
+        "$build/marrow-assets" "$work" --music-seconds "$1" >/dev/null || { echo "FAIL: marrow-assets"; exit 1; }
+    if [[ -d "$build/demo/pixmaps" ]]; then cp -r "$build/demo/pixmaps" "$build/demo/scenes" "$work"/ 2>/dev/null; fi
+}

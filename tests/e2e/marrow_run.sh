@@ -10,10 +10,7 @@ if [[ -z "${DISPLAY:-}" ]]; then
 fi
 export SDL_AUDIODRIVER=dummy
 
-"$build/marrow-assets" "$work" --only music --music-seconds 3 >/dev/null 2>&1 ||
-    "$build/marrow-assets" "$work" --music-seconds 3 >/dev/null || { echo "FAIL: marrow-assets"; exit 1; }
-# Any resources the presentation loads come from the generated data set.
-if [[ -d "$build/demo/pixmaps" ]]; then cp -r "$build/demo/pixmaps" "$build/demo/scenes" "$work"/ 2>/dev/null; fi
+demo_data 3
 cd "$work"
 
 # 1. Plays the whole 3-second soundtrack, exits 1.

@@ -12,9 +12,7 @@ if [[ -z "${DISPLAY:-}" ]]; then
 fi
 export SDL_AUDIODRIVER=dummy
 
-"$build/marrow-assets" "$work" --only music --music-seconds 30 >/dev/null 2>&1 ||
-    "$build/marrow-assets" "$work" --music-seconds 30 >/dev/null || { echo "FAIL: marrow-assets"; exit 1; }
-if [[ -d "$build/demo/pixmaps" ]]; then cp -r "$build/demo/pixmaps" "$build/demo/scenes" "$work"/ 2>/dev/null; fi
+demo_data 30
 cd "$work"
 
 # check_picture SHOT W H: the non-black part of the screenshot SHOT of a

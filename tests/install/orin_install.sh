@@ -4,13 +4,8 @@
 # against the installed copy only (no path into the source tree) and run it
 # on a scene of the default data set and on a model converted by assimp.
 set -u
-build=${MARROW_BUILD_DIR:?set MARROW_BUILD_DIR to the build directory}
+source "$(dirname "$0")/../e2e/e2e.bash"
 source=${MARROW_SOURCE_DIR:?set MARROW_SOURCE_DIR to the source tree}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-passed=0 failed=0
-ok()   { echo "ok: $1"; passed=$((passed + 1)); }
-fail() { echo "FAIL: $1"; failed=$((failed + 1)); }
 check() { local what=$1; shift; if "$@"; then ok "$what"; else fail "$what"; fi; }
 
 prefix=$work/prefix
@@ -82,5 +77,4 @@ else
     fail "assimp converts a PLY file (scripts/install-deps installs assimp-utils)"
 fi
 
-echo "orin install: $passed passed, $failed failed"
-[[ $failed -eq 0 ]]
+finish "orin install"
