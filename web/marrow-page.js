@@ -180,7 +180,7 @@
       return call();
     } catch (e) {
       const said = stderrLines.join('\n').trim();
-      if (e && e.name === 'ExitStatus') showProblem('The presentation stopped at start:\n' + (said || 'exit status ' + e.status));
+      if (e && e.name === 'ExitStatus') showProblem('The presentation stopped at start:\n' + (said || 'exit status ' + e.status) + '\n(the console panel shows how far it came)');
       else showProblem('The presentation failed: ' + (e && e.message ? e.message : e) + (said ? '\n' + said : ''));
       throw e;
     }
@@ -277,7 +277,10 @@
     return;
   }
   window.addEventListener('error', (event) => {
-    if (!failed) showProblem('The page could not start: ' + (event.message || 'an error while loading'));
+    if (failed) return;
+    const what = event.message || 'an error while loading';
+    if (/marrow\.data/.test(what)) showProblem('The presentation\'s data, marrow.data, could not be loaded (' + what.replace(/^.*Error: /, '') + '). Build the page with make web.');
+    else showProblem('The page could not start: ' + what);
   });
   window.addEventListener('unhandledrejection', (event) => {
     if (!failed) showProblem('The page could not start: ' + (event.reason && event.reason.message || event.reason));
@@ -287,7 +290,7 @@
   const ready = new Promise((resolve) => { whenReady = resolve; });
   window.Module = {
     noInitialRun: true,
-    print: (text) => console.log(text),
+    print: (text) => { stderrLines.push(text); console.log(text); },
     printErr: (text) => { stderrLines.push(text); console.warn(text); },
     onRuntimeInitialized: () => { moduleReady = true; whenReady(); },
     onAbort: (what) => showProblem('The presentation failed: ' + what),

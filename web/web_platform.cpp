@@ -15,8 +15,6 @@
 //   downloads it as debug.txt.
 #include <emscripten.h>
 
-#include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "common/framebuffer.h"
@@ -153,10 +151,8 @@ void openConsoleLog() {
 
 void logLine(const char* text) {
     if (text == nullptr) return;
-    // Also on the browser's console, as the desktop program mirrors the log
-    // to standard error.
-    std::string line = withUnixLineEnds(text, std::strlen(text));
-    std::fputs(line.c_str(), stderr);
+    // Not mirrored to standard error as on the desktop: the page keeps what
+    // the program prints there for the message of a failed start.
     prependConsoleText(consoleLog(), text);
     pageShowLog(consoleLog().bytes);
 }

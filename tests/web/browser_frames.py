@@ -61,7 +61,7 @@ def open_page(url, profile, extra=()):
     """Starts headless Chromium on `url` and returns the process."""
     args = [chromium_command(), "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
             "--no-first-run", "--disable-background-networking", "--disable-component-update",
-            "--disable-sync", "--mute-audio", "--autoplay-policy=no-user-gesture-required",
+            "--disable-sync", "--disable-dev-shm-usage", "--mute-audio", "--autoplay-policy=no-user-gesture-required",
             "--user-data-dir=" + profile, *extra, url]
     return subprocess.Popen(args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 

@@ -35,7 +35,7 @@ def main():
     with tempfile.TemporaryDirectory() as profile:
         browser = subprocess.Popen(
             [chromium_command(), "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-             "--disable-background-networking", "--disable-component-update", "--disable-sync",
+             "--disable-background-networking", "--disable-component-update", "--disable-sync", "--disable-dev-shm-usage",
              "--window-size=" + a.size, "--remote-debugging-port=0", "--user-data-dir=" + profile,
              "http://127.0.0.1:%d/index.html" % port],
             stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
