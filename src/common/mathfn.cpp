@@ -115,15 +115,16 @@ inline double round(DD a) { return a.hi + a.lo; }
 // sin(r) and cos(r) for |r| <= pi/4 (plus a little), r given as r.hi + r.lo.
 DD sinSmall(DD r) {
     const DD s = mul(r, r);
-    // Tail: sum_{n=5}^{13} (-1)^n s^(n-5) / (2n+1)!, plain double.
+    // Tail: sum_{n=3}^{13} (-1)^n s^(n-3) / (2n+1)!, plain double (its
+    // terms are below 5e-5 of the result: its rounding stays below 2^-67).
     double tail = 0.0;
-    for (int n = 13; n >= 5; --n) {
+    for (int n = 13; n >= 3; --n) {
         const double c = (n % 2 ? -1.0 : 1.0) * kInvFactorial[2 * n + 1][0];
         tail = c + s.hi * tail;
     }
-    // Head: n = 4 down to 1 in double-double.
+    // Head: n = 2 and 1 in double-double.
     DD acc = {tail, 0.0};
-    for (int n = 4; n >= 1; --n) {
+    for (int n = 2; n >= 1; --n) {
         const DD c = n % 2 ? neg(constant(kInvFactorial[2 * n + 1])) : constant(kInvFactorial[2 * n + 1]);
         acc = add(c, mul(s, acc));
     }
@@ -133,13 +134,14 @@ DD sinSmall(DD r) {
 
 DD cosSmall(DD r) {
     const DD s = mul(r, r);
+    // Tail from n = 4 (terms below 4e-6 of the result) in plain double.
     double tail = 0.0;
-    for (int n = 14; n >= 5; --n) {
+    for (int n = 14; n >= 4; --n) {
         const double c = (n % 2 ? -1.0 : 1.0) * kInvFactorial[2 * n][0];
         tail = c + s.hi * tail;
     }
     DD acc = {tail, 0.0};
-    for (int n = 4; n >= 1; --n) {
+    for (int n = 3; n >= 1; --n) {
         const DD c = n % 2 ? neg(constant(kInvFactorial[2 * n])) : constant(kInvFactorial[2 * n]);
         acc = add(c, mul(s, acc));
     }
@@ -173,7 +175,9 @@ int reduceQuarterTurns(double x, DD& r) {
 
 // exp(r) for |r| <= ln2/2 (plus a little).
 DD expSmall(DD r) {
-    // Tail: sum_{n=8}^{24} r^(n-8) / n!, plain double.
+    // Tail: sum_{n=8}^{24} r^(n-8) / n!, plain double. More terms in
+    // double-double than exp alone would need, for pow's sake: pow's
+    // results must round as the exact power does (x^2 as x * x).
     double tail = 0.0;
     for (int n = 24; n >= 8; --n) tail = kInvFactorial[n][0] + r.hi * tail;
     DD acc = {tail, 0.0};
@@ -209,7 +213,9 @@ DD logDD(double x) {
     const DD num = {m - 1.0, 0.0};  // exact: m is in [0.7, 1.42)
     const DD s = div(num, twoSum(m, 1.0));
     const DD s2 = mul(s, s);
-    // Tail: sum_{n=4}^{22} s2^(n-4) / (2n+1), plain double.
+    // Tail: sum_{n=4}^{22} s2^(n-4) / (2n+1), plain double. One term more
+    // in double-double than log alone would need: pow multiplies the
+    // logarithm's absolute error into the relative error of its result.
     double tail = 0.0;
     for (int n = 22; n >= 4; --n) tail = kInverse[2 * n + 1][0] + s2.hi * tail;
     DD acc = {tail, 0.0};
@@ -230,11 +236,12 @@ DD atanUnit(DD t) {
     DD u = t;
     if (jj != 0) u = div(add(t, -c), add(mul(t, c), 1.0));
     const DD u2 = mul(u, u);
-    // Tail: sum_{n=3}^{14} (-1)^n u2^(n-3) / (2n+1), plain double.
+    // Tail: sum_{n=2}^{14} (-1)^n u2^(n-2) / (2n+1), plain double (terms
+    // below 4e-6 of the series).
     double tail = 0.0;
-    for (int n = 14; n >= 3; --n) tail = (n % 2 ? -1.0 : 1.0) * kInverse[2 * n + 1][0] + u2.hi * tail;
+    for (int n = 14; n >= 2; --n) tail = (n % 2 ? -1.0 : 1.0) * kInverse[2 * n + 1][0] + u2.hi * tail;
     DD acc = {tail, 0.0};
-    for (int n = 2; n >= 1; --n) {
+    for (int n = 1; n >= 1; --n) {
         const DD k = n % 2 ? neg(constant(kInverse[2 * n + 1])) : constant(kInverse[2 * n + 1]);
         acc = add(k, mul(u2, acc));
     }
