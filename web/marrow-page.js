@@ -205,6 +205,7 @@
     if (running || failed || !moduleReady || !musicReady) return;
     startCover.hidden = true;
     audio.context.resume().catch(() => {});
+    keys.length = 0;  // keys pressed on the start screen are not the program's
     running = true;
     if (!guarded(() => Module._marrow_start())) { showProblem('The display could not be opened.'); return; }
     requestAnimationFrame(frame);
