@@ -3,7 +3,7 @@ BUILD    ?= build
 JOBS     ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test bench capture clean fuzz sanitize install
+.PHONY: all deps configure build run test bench capture clean fuzz sanitize install web web-serve
 
 all: build
 
@@ -31,7 +31,7 @@ XVFB = xvfb-run -a -s "-screen 0 1280x1024x24 -noreset"
 
 # Every test, headless: windows open on a virtual X server, sound goes to
 # SDL's dummy driver.
-test: build
+test: build web
 	cd $(BUILD) && SDL_AUDIODRIVER=dummy $(XVFB) \
 		ctest --output-on-failure -j $(JOBS)
 
@@ -99,3 +99,40 @@ sanitize: deps
 	@cmake -S . -B $(TSAN_BUILD) -DMARROW_TSAN=ON >/dev/null
 	@cmake --build $(TSAN_BUILD) -j $(JOBS) --target test_console
 	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 tests/test_console
+
+# The presentation in a web browser, built with Debian's emscripten into
+# $(WEB): the page, its script, the WebAssembly program and the data packed
+# from WEB_DATA (the generated data set unless given), images decoded by the
+# program's own loader (marrow-webdata). No emscripten port is used.
+#
+# Debian's emscripten runs its JavaScript tools with the `node` on the PATH,
+# which finds Debian's modules only through NODE_PATH. Its cache is frozen
+# (prebuilt under /usr/share/emscripten/cache): our own EM_CACHE links to
+# it, so only the lock file is written, in the build tree.
+WEB      ?= $(BUILD)/web
+WEB_OBJ  ?= $(BUILD)/web-obj
+WEB_DATA ?= $(BUILD)/demo
+EM_SYSTEM_CACHE ?= /usr/share/emscripten/cache
+EMENV = NODE_PATH=/usr/share/nodejs$(if $(NODE_PATH),:$(NODE_PATH)) EM_CACHE=$(CURDIR)/$(WEB_OBJ)/em-cache
+web: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target marrow-webdata demo-data
+	@mkdir -p $(WEB_OBJ)/em-cache $(WEB)/music
+	@ln -sfn $(EM_SYSTEM_CACHE)/sysroot $(WEB_OBJ)/em-cache/sysroot
+	@ln -sfn $(EM_SYSTEM_CACHE)/build $(WEB_OBJ)/em-cache/build
+	@cp $(EM_SYSTEM_CACHE)/sysroot_install.stamp $(WEB_OBJ)/em-cache/
+	@$(EMENV) emcmake cmake -S web -B $(WEB_OBJ) >/dev/null
+	@$(EMENV) cmake --build $(WEB_OBJ) -j $(JOBS)
+	@rm -rf $(WEB_OBJ)/fs
+	@$(BUILD)/marrow-webdata $(WEB_DATA) $(WEB_OBJ)/fs
+	@$(EMENV) python3 $$(em-config EMSCRIPTEN_ROOT)/tools/file_packager.py \
+		$(WEB)/marrow.data --preload $(WEB_OBJ)/fs@/ --js-output=$(WEB)/marrow-data.js >/dev/null
+	@if [ -f $(WEB_DATA)/music/demo.mp3 ]; then cp $(WEB_DATA)/music/demo.mp3 $(WEB)/music/; \
+	 else rm -f $(WEB)/music/demo.mp3; echo "web: $(WEB_DATA)/music/demo.mp3 is missing; the page will say so"; fi
+	@cp web/index.html web/marrow-page.js web/style.css $(WEB_OBJ)/marrow.js $(WEB_OBJ)/marrow.wasm $(WEB)/
+	@echo "web: the page is in $(WEB)/ (make web-serve shows it)"
+
+# Serves the page on this machine (Python's http.server).
+WEB_PORT ?= 8022
+web-serve: web
+	@echo "Open http://localhost:$(WEB_PORT)/ (Ctrl-C stops the server)"
+	@python3 -m http.server $(WEB_PORT) --bind 127.0.0.1 --directory $(WEB)

@@ -25,6 +25,7 @@
 #include "app/demo_init.h"
 #include "app/frame_loop.h"
 #include "app/timeline.h"
+#include "common/frame_hash.h"
 #include "common/framebuffer.h"
 #include "label_font.h"
 #include "platform/sound_system.h"
@@ -70,17 +71,6 @@ bool parseNumber(const char* text, double& value) {
 int usageError(const std::string& message) {
     std::fprintf(stderr, "marrow-capture: %s\n%s", message.c_str(), kUsage);
     return 2;
-}
-
-uint64_t hashFrame(const uint32_t* pixels) {
-    // FNV-1a over the 256000 bytes.
-    uint64_t h = 14695981039346656037ull;
-    const auto* bytes = reinterpret_cast<const uint8_t*>(pixels);
-    for (size_t i = 0; i < kFrameBytes; ++i) {
-        h ^= bytes[i];
-        h *= 1099511628211ull;
-    }
-    return h;
 }
 
 // One thumbnail per interval of the script, each taken in the middle of its

@@ -57,30 +57,42 @@ void blankBorder(uint32_t* frame) {
     }
 }
 
-int runDemo(DemoHost& host) {
+bool startDemo(DemoHost& host) {
     host.openConsoleLog();
     logMessage(host, "Initializing Demo..");
     host.initDemo();
     logMessage(host, "Opening Video Display..");
-    if (host.openDisplay("Nightjar Video GFX System", kFrameWidth, kFrameHeight) == 0) return 1;
+    if (host.openDisplay("Nightjar Video GFX System", kFrameWidth, kFrameHeight) == 0) return false;
     logMessage(host, "Loading & Playing Music..");
     host.startMusic("music\\demo.mp3");
+    return true;
+}
 
-    while (host.musicEnded() == 0) {
-        double t = host.musicTime();
-        if (host.pollKeys() != 0) {
-            if (host.lastKey() != ' ') break;
-            char stamp[64];
-            std::snprintf(stamp, sizeof stamp, "time %f", t);
-            logMessage(host, stamp);
-        }
-        uint32_t* frame = host.composeFrame(t);
-        blankBorder(frame);
-        host.presentFrame(frame);
+bool stepDemo(DemoHost& host) {
+    if (host.musicEnded() != 0) return false;
+    double t = host.musicTime();
+    if (host.pollKeys() != 0) {
+        if (host.lastKey() != ' ') return false;
+        char stamp[64];
+        std::snprintf(stamp, sizeof stamp, "time %f", t);
+        logMessage(host, stamp);
     }
+    uint32_t* frame = host.composeFrame(t);
+    blankBorder(frame);
+    host.presentFrame(frame);
+    return true;
+}
 
+void stopDemo(DemoHost& host) {
     host.stopMusic();
     host.closeDisplay();
+}
+
+int runDemo(DemoHost& host) {
+    if (!startDemo(host)) return 1;
+    while (stepDemo(host)) {
+    }
+    stopDemo(host);
     return 1;
 }
 

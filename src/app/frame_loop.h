@@ -6,6 +6,11 @@
 // space is pressed (space logs "time %f"). It returns 1 on every path: the
 // program's exit status.
 //
+// The loop itself is one call per frame, stepDemo(): the native program
+// calls it until it returns false, and the browser build calls it once per
+// animation frame, so both builds run the same per-frame code. runDemo() is
+// startDemo(), stepDemo() while it returns true, stopDemo().
+//
 // The operations it calls come through DemoHost so tests can drive the loop
 // with fakes; realHost() calls the program's own layers.
 #pragma once
@@ -35,6 +40,19 @@ public:
 DemoHost& realHost();
 
 int runDemo(DemoHost& host);
+
+// Start-up: console log, resources, display, music. False when the display
+// could not be opened (nothing after it has run; the exit status is 1).
+bool startDemo(DemoHost& host);
+
+// One iteration of the frame loop: false, without composing anything, once
+// the music has ended or a key other than space was read; otherwise reads
+// the music time, logs "time %f" on space, composes, blanks the border and
+// presents the frame, and returns true.
+bool stepDemo(DemoHost& host);
+
+// Shutdown after the loop: stops the music and calls the display's hook.
+void stopDemo(DemoHost& host);
 
 // Sets the one-pixel border of a 320x200 frame to 0, in place.
 void blankBorder(uint32_t* frame);

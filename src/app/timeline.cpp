@@ -26,6 +26,7 @@
 #include "effects/warp_star.h"
 #include "effects/zoom_blur.h"
 #include "render/scene3d.h"
+#include "common/mathfn.h"
 
 namespace marrow {
 
@@ -142,14 +143,14 @@ void beatFilters(uint32_t* buf, const Now& now, int bits) {
     if (on & 8) glowKnot(now.phase, buf, envmap2.pixels);
 }
 
-void zoomPulse(uint32_t* buf, const Now& now) { ZoomBlur(buf, 160, 100, 0.975 + 0.024 * std::sin(now.time)); }
+void zoomPulse(uint32_t* buf, const Now& now) { ZoomBlur(buf, 160, 100, 0.975 + 0.024 * mathfn::sin(now.time)); }
 
 void sparks(uint32_t* buf, const Now& now, double x, double y) {
     sparkBurst(now.phase, truncToInt32(x), truncToInt32(y), 3000, 64, 70, buf);
 }
 
 void sparksCircling(uint32_t* buf, const Now& now) {
-    sparks(buf, now, 160.0 * std::sin(now.time), 100.0 * std::sin(now.time));
+    sparks(buf, now, 160.0 * mathfn::sin(now.time), 100.0 * mathfn::sin(now.time));
 }
 
 void tunnelShaded(uint32_t* dst, const Now& now, bool anglesZero) {

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -19,15 +20,6 @@
 namespace marrow {
 
 namespace {
-
-const char kBanner[] =
-    "-\r\n"
-    "Marrow(win32) build 0.7.4\r\n"
-    "-\r\n"
-    "code, pictures and music made from scratch by the Marrow authors\r\n"
-    "-\r\n"
-    "thanks to everyone who contributed to Marrow\r\n"
-    "and anyone who helped in the development (you know who you are)\r\n";
 
 // Mirrors log text to standard error so a terminal or CI log shows it too.
 // One fwrite per call, so lines from two threads never interleave.
@@ -46,11 +38,11 @@ ConsoleShared& consoleShared() {
 
 void openConsoleLog() {
     ConsoleShared& s = consoleShared();
-    writeToStderr(kBanner, sizeof kBanner - 1);
+    writeToStderr(kConsoleBanner, std::strlen(kConsoleBanner));
     bool start = false;
     {
         std::lock_guard<std::mutex> lock(s.mutex);
-        setConsoleText(s.text, kBanner);
+        setConsoleText(s.text, kConsoleBanner);
         ++s.version;
         s.addedSinceShown = kReplaceAll;
         // The window can be opened once per process; a second call only
@@ -98,14 +90,6 @@ void logLine(const char* text) {
     });
 }
 
-void logText(const char* message) {
-    // A message too long for the buffer is shortened rather than losing its
-    // line end, which would splice it onto the next line of the log.
-    char line[256];
-    std::snprintf(line, sizeof line, "%.253s\r\n", message);
-    logLine(line);
-}
-
 int saveConsoleLog(const char* path) {
     ConsoleShared& s = consoleShared();
     std::string text;
@@ -123,12 +107,6 @@ int saveConsoleLog(const char* path) {
     if (ok && std::rename(temp.c_str(), path) == 0) return 1;
     std::remove(temp.c_str());
     return 0;
-}
-
-int saveConsoleAndReport() {
-    int saved = saveConsoleLog("debug.txt");
-    logText(saved == 1 ? "Saved console output to debug.txt." : "Failed to save debug.txt.");
-    return saved;
 }
 
 std::string consoleText() {

@@ -12,6 +12,9 @@
 
 namespace marrow {
 
+// The seven lines openConsoleLog puts into a new log.
+extern const char kConsoleBanner[];
+
 // Capacity of the log in bytes, including the terminating NUL.
 constexpr size_t kConsoleTextSize = 65536;
 

@@ -7,6 +7,7 @@
 #include "effects/vec3.h"
 
 #include "effects/four_pixels.h"
+#include "common/mathfn.h"
 
 namespace marrow {
 
@@ -96,11 +97,11 @@ void glowKnot(int32_t phase, uint32_t* frame, const uint32_t* sprite) {
     const double t = phase / 70.0;
     // The camera's rates and offsets are single-precision constants widened
     // to double; the products and sines are double.
-    const Vec3 target = {10 * std::sin(0.15f * t + 0.37f), 10 * std::cos(0.25 * t + 0.54f),
-                         10 * std::cos(0.35f * t + 0.37f)};
-    const Vec3 eye = {100 * std::sin(0.35f * t + 0.21f), 100 * std::cos(0.25 * t + 0.27f),
-                      100 * std::cos(0.75 * t + 0.37f)};
-    const Vec3 up = {std::sin(t), std::cos(t), 0.0};
+    const Vec3 target = {10 * mathfn::sin(0.15f * t + 0.37f), 10 * mathfn::cos(0.25 * t + 0.54f),
+                         10 * mathfn::cos(0.35f * t + 0.37f)};
+    const Vec3 eye = {100 * mathfn::sin(0.35f * t + 0.21f), 100 * mathfn::cos(0.25 * t + 0.27f),
+                      100 * mathfn::cos(0.75 * t + 0.37f)};
+    const Vec3 up = {mathfn::sin(t), mathfn::cos(t), 0.0};
     const ViewMatrix view = viewLookAt(eye, target, up);
 
     for (int i = 0; i < kKnotSprites; ++i) {
@@ -108,9 +109,9 @@ void glowKnot(int32_t phase, uint32_t* frame, const uint32_t* sprite) {
         const float s = static_cast<float>(i) * 0.0033333334f;
         const double a = 6.282 * s;
         const double b = 188.49 * s + t;
-        const Vec3 p = {100 * std::cos(a) + 45 * std::sin(b),
-                        (std::sin(31.41 * s) + 1) * 0.5 * std::cos(b) * 45,
-                        100 * std::sin(a)};
+        const Vec3 p = {100 * mathfn::cos(a) + 45 * mathfn::sin(b),
+                        (mathfn::sin(31.41 * s) + 1) * 0.5 * mathfn::cos(b) * 45,
+                        100 * mathfn::sin(a)};
         const Vec3 q = viewApply(view, p);
         const int32_t x0 = truncToInt32(q.x - 48);
         const int32_t y0 = truncToInt32(q.y - 48);

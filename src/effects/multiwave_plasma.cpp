@@ -4,6 +4,7 @@
 
 #include "common/numeric.h"
 #include "effects/block_stepping.h"
+#include "common/mathfn.h"
 
 namespace marrow {
 
@@ -45,10 +46,10 @@ double gridDistance(int row, int column, double centreRow, double centreColumn) 
 struct DriftCentres {
     double row1, column1, row2, column2;
     explicit DriftCentres(double t)
-        : row1(12.0 + 12.0 * std::cos(3.0 * t)),
-          column1(20.0 + 15.0 * std::sin(4.0 * t)),
-          row2(12.0 + 12.0 * std::cos(2.0 * t)),
-          column2(20.0 + 15.0 * std::sin(3.0 * t)) {}
+        : row1(12.0 + 12.0 * mathfn::cos(3.0 * t)),
+          column1(20.0 + 15.0 * mathfn::sin(4.0 * t)),
+          row2(12.0 + 12.0 * mathfn::cos(2.0 * t)),
+          column2(20.0 + 15.0 * mathfn::sin(3.0 * t)) {}
     double r1(int row, int column) const { return gridDistance(row, column, row1, column1); }
     double r2(int row, int column) const { return gridDistance(row, column, row2, column2); }
 };
@@ -57,14 +58,14 @@ double r0(int row, int column) { return gridDistance(row, column, 0.0, 40.0); }
 double q3(int row, int column) { return gridDistance(row, column, 12.0, 20.0); }
 
 double driftSum(const DriftCentres& centres, int32_t phase, int row, int column) {
-    return std::sin(kWave46 * r0(row, column) + phase * kPhase43) +
-           std::cos(kWave35 * centres.r2(row, column) + phase * kPhase35) +
-           std::sin(kWave40 * centres.r1(row, column) + phase * kPhase30);
+    return mathfn::sin(kWave46 * r0(row, column) + phase * kPhase43) +
+           mathfn::cos(kWave35 * centres.r2(row, column) + phase * kPhase35) +
+           mathfn::sin(kWave40 * centres.r1(row, column) + phase * kPhase30);
 }
 
 double rippleSum(int32_t phase, int row, int column) {
-    return 3000.0 * std::sin(0.02 * phase + 0.31415 * q3(row, column)) +
-           4000.0 * std::sin(phase * kPhase43 + kWave46 * r0(row, column));
+    return 3000.0 * mathfn::sin(0.02 * phase + 0.31415 * q3(row, column)) +
+           4000.0 * mathfn::sin(phase * kPhase43 + kWave46 * r0(row, column));
 }
 
 // (value + 128) << 16 with the x86's wrapping: a projected coordinate of a
@@ -81,9 +82,9 @@ int32_t shiftLeft(int32_t value, int bits) {
 
 void MultiWavePlasma::buildTables() {
     LogTable[0] = 0;
-    for (int i = 1; i < 256; ++i) LogTable[i] = static_cast<uint8_t>(truncToInt32(std::log(static_cast<double>(i)) * kLogScale));
+    for (int i = 1; i < 256; ++i) LogTable[i] = static_cast<uint8_t>(truncToInt32(mathfn::log(static_cast<double>(i)) * kLogScale));
     for (int i = 0; i < 512; ++i) {
-        int32_t e = truncToInt32(i * std::exp(i / kLogScale) * 0.000015625);
+        int32_t e = truncToInt32(i * mathfn::exp(i / kLogScale) * 0.000015625);
         // 254, not 255: a fully lit full channel stays just below white.
         if (e > 254) e = 254;
         ExpTable[i] = static_cast<uint8_t>(e);
@@ -92,7 +93,7 @@ void MultiWavePlasma::buildTables() {
         for (int b = -128; b < 128; ++b) {
             const double fall = 181.0 - std::sqrt(static_cast<double>(a * a + b * b));
             // Each pass stores a byte: the low 8 bits of its truncated value.
-            uint8_t entry = static_cast<uint8_t>(truncToInt32(std::exp(fall * 1.4 / 46.0)));
+            uint8_t entry = static_cast<uint8_t>(truncToInt32(mathfn::exp(fall * 1.4 / 46.0)));
             entry = static_cast<uint8_t>(truncToInt32((fall * 1.4 + entry) * 0.5));
             LightMap[(a + 128) * 256 + (b + 128)] = LogTable[entry];
         }
@@ -145,7 +146,7 @@ void MultiWavePlasma::computeNormals() {
 template <typename Height>
 void MultiWavePlasma::sweep(Projection projection, double t, double dist, Height height) {
     computeNormals();
-    const double sinT = std::sin(t), cosT = std::cos(t);
+    const double sinT = mathfn::sin(t), cosT = mathfn::cos(t);
     for (int row = 0; row < kGridRows; ++row) {
         for (int column = 0; column < kGridColumns; ++column) {
             const int k = row * kColumns + column;
@@ -180,9 +181,9 @@ void MultiWavePlasma::plasmaRotating(int32_t phase, double t, double dist) {
     sweep(Projection::Rotating, t, dist, [phase](int row, int column) {
         const double q1 = gridDistance(row, column, 0.0, 40.0);
         const double q2 = gridDistance(row, column, -5.0, 10.0);
-        return truncToInt32(4000.0 * (std::sin(kWave31 * q1 + phase * kPhase33) +
-                                      std::sin(kWave21 * q2 + phase * kPhase23) +
-                                      std::sin(kWave23 * q3(row, column) + phase * kPhase30)));
+        return truncToInt32(4000.0 * (mathfn::sin(kWave31 * q1 + phase * kPhase33) +
+                                      mathfn::sin(kWave21 * q2 + phase * kPhase23) +
+                                      mathfn::sin(kWave23 * q3(row, column) + phase * kPhase30)));
     });
 }
 
@@ -196,9 +197,9 @@ void MultiWavePlasma::plasmaRotatingDrift(int32_t phase, double t, double dist) 
 void MultiWavePlasma::plasmaTriple(int32_t phase, double t, double dist) {
     const DriftCentres centres(t);
     sweep(Projection::Plain, t, dist, [phase, &centres](int row, int column) {
-        return truncToInt32(3000.0 * std::sin(kWave46 * r0(row, column) + phase * kPhase43) +
-                            3000.0 * std::sin(kWave35 * centres.r2(row, column) + phase * kPhase35) +
-                            3000.0 * std::sin(kWave40 * centres.r1(row, column) + phase * kPhase30));
+        return truncToInt32(3000.0 * mathfn::sin(kWave46 * r0(row, column) + phase * kPhase43) +
+                            3000.0 * mathfn::sin(kWave35 * centres.r2(row, column) + phase * kPhase35) +
+                            3000.0 * mathfn::sin(kWave40 * centres.r1(row, column) + phase * kPhase30));
     });
 }
 
@@ -210,8 +211,8 @@ void MultiWavePlasma::plasmaRipple(int32_t phase, double t, double dist) {
 void MultiWavePlasma::plasmaPair(int32_t phase, double t, double dist) {
     const DriftCentres centres(t);
     sweep(Projection::Plain, t, dist, [phase, &centres](int row, int column) {
-        return truncToInt32(3000.0 * std::sin(kWave35 * centres.r2(row, column) + phase * kPhase35) +
-                            3000.0 * std::sin(kWave40 * centres.r1(row, column) + phase * kPhase30));
+        return truncToInt32(3000.0 * mathfn::sin(kWave35 * centres.r2(row, column) + phase * kPhase35) +
+                            3000.0 * mathfn::sin(kWave40 * centres.r1(row, column) + phase * kPhase30));
     });
 }
 
@@ -224,8 +225,8 @@ void MultiWavePlasma::plasmaDrift(int32_t phase, double t, double dist) {
 
 void MultiWavePlasma::plasmaFlat(int32_t phase, double t, double dist) {
     sweep(Projection::FromNormal, t, dist, [phase, dist](int row, int column) {
-        return truncToInt32(dist + 3000.0 * std::sin(0.02 * phase + 0.31415 * q3(row, column)) +
-                            4000.0 * std::sin(phase * kPhase43 + kWave46 * r0(row, column)));
+        return truncToInt32(dist + 3000.0 * mathfn::sin(0.02 * phase + 0.31415 * q3(row, column)) +
+                            4000.0 * mathfn::sin(phase * kPhase43 + kWave46 * r0(row, column)));
     });
 }
 
@@ -296,7 +297,7 @@ void MultiWavePlasma::plasmaDraw(uint32_t* dst, const uint32_t* texture) const {
 void MultiWavePlasma::render(uint32_t* dst, const uint32_t* src, float time) {
     const int32_t phase = truncToInt32(time * 70.0);
     const double t = time * 0.25;
-    const double dist = std::sin(time * 1.57125) * 5000.0 + 21000.0;
+    const double dist = mathfn::sin(time * 1.57125) * 5000.0 + 21000.0;
     switch (mode & 7) {
         case 0: plasmaRotating(phase, t, dist); break;
         case 1: plasmaRotatingDrift(phase, t, dist); break;

@@ -4,6 +4,7 @@
 
 #include "common/framebuffer.h"
 #include "common/numeric.h"
+#include "common/mathfn.h"
 
 namespace marrow {
 
@@ -30,7 +31,7 @@ RadialStripes::RadialStripes() {
     if (tablesBuilt) return;
     for (int y = -100; y < 100; ++y)
         for (int x = -160; x < 160; ++x) {
-            const int32_t a = truncToInt32(std::atan2(static_cast<double>(y), static_cast<double>(x)) * kAngleSteps);
+            const int32_t a = truncToInt32(mathfn::atan2(static_cast<double>(y), static_cast<double>(x)) * kAngleSteps);
             // Keep the low 8 bits: negative angles wrap to 129..255.
             AngleTable[(y + 100) * kFrameWidth + (x + 160)] = static_cast<uint8_t>(a);
         }
@@ -45,7 +46,7 @@ void RadialStripes::render(uint32_t* dst, const uint32_t*, float time) {
     const double f = time;
     const double h = f * 180;
     const double l = f * 100;
-    const double m = std::sin(f * 3.1415);
+    const double m = mathfn::sin(f * 3.1415);
     const double o = l + m * 140;
     const double r = f * -70;
     const double q = l - m * 70;
@@ -58,11 +59,11 @@ void RadialStripes::render(uint32_t* dst, const uint32_t*, float time) {
         const double d2 = std::sqrt(static_cast<double>((u - 120) * (u - 120)));
         const double d3 = std::sqrt(static_cast<double>((u - 128) * (u - 128)));
         const double d4 = std::sqrt(static_cast<double>((i - 245) * (i - 245)));
-        const double s1 = std::sin(hi * 0.02 + d1 * 0.31415);
+        const double s1 = mathfn::sin(hi * 0.02 + d1 * 0.31415);
         // 0.0232558... is 1/43, 0.136586... is 6.283/46.
-        const double s2 = std::sin(oi * 0.023255813953488372 + d2 * 0.13658695652173913);
-        const double s3 = std::sin(ri * 0.023255813953488372 + d3 * 0.13658695652173913);
-        const double s4 = std::sin(qi * 0.02 + d4 * 0.31415);
+        const double s2 = mathfn::sin(oi * 0.023255813953488372 + d2 * 0.13658695652173913);
+        const double s3 = mathfn::sin(ri * 0.023255813953488372 + d3 * 0.13658695652173913);
+        const double s4 = mathfn::sin(qi * 0.02 + d4 * 0.31415);
         // 0..256 around 128; stored as a byte, so a full 256 wraps to black.
         const uint8_t value = static_cast<uint8_t>(truncToInt32(32 * (s1 + s2 + s3 + s4) + 128));
         StripeIndex[i] = value;

@@ -4,6 +4,7 @@
 
 #include "common/framebuffer.h"
 #include "common/numeric.h"
+#include "common/mathfn.h"
 
 namespace marrow {
 
@@ -31,10 +32,10 @@ void RadiusAttraction::render(uint32_t* dst, const uint32_t* src, float time) {
     // The four centres as offsets from the screen centre; double arithmetic
     // on the widened float time, truncated toward zero.
     const double t = time;
-    const int32_t cx[4] = {centreOffset(std::sin(1.6 * t) * 128, 128), centreOffset(std::cos(0.93 * t) * 128, 128),
-                           centreOffset(std::sin(0.93 * t) * -128, 128), centreOffset(std::sin(1.4 * t) * 128, 128)};
-    const int32_t cy[4] = {centreOffset(std::cos(1.4 * t) * -80, 80), centreOffset(std::sin(1.84 * t) * 80, 80),
-                           centreOffset(std::cos(1.75 * t) * 80, 80), centreOffset(std::sin(2.12 * t) * 80, 80)};
+    const int32_t cx[4] = {centreOffset(mathfn::sin(1.6 * t) * 128, 128), centreOffset(mathfn::cos(0.93 * t) * 128, 128),
+                           centreOffset(mathfn::sin(0.93 * t) * -128, 128), centreOffset(mathfn::sin(1.4 * t) * 128, 128)};
+    const int32_t cy[4] = {centreOffset(mathfn::cos(1.4 * t) * -80, 80), centreOffset(mathfn::sin(1.84 * t) * 80, 80),
+                           centreOffset(mathfn::cos(1.75 * t) * 80, 80), centreOffset(mathfn::sin(2.12 * t) * 80, 80)};
 
     // colSq[c][x] = sqTable[352 + x - Xc] = (x - 160 - Xc)^2 / 16 (352 is
     // 512 - 160), rowSq[c][y] likewise about row 100 (412 = 512 - 100).

@@ -4,6 +4,7 @@
 
 #include "common/numeric.h"
 #include "effects/block_stepping.h"
+#include "common/mathfn.h"
 
 namespace marrow {
 
@@ -54,8 +55,8 @@ int32_t shadeOf(double value) {
 
 RayGrid::RayGrid() : angleX(0), angleY(0), angleZ(0), origin{0, 0, 0}, hit{0, 0, 0}, corners{} {
     for (int i = 0; i < kAngleSteps; ++i) {
-        SinTable[i] = std::sin(i * kAngleStep);
-        CosTable[i] = std::cos(i * kAngleStep);
+        SinTable[i] = mathfn::sin(i * kAngleStep);
+        CosTable[i] = mathfn::cos(i * kAngleStep);
     }
     for (int column = 0; column < kColumns; ++column) {
         for (int row = 0; row < kRows; ++row) {
@@ -107,8 +108,8 @@ RayGrid::Corner RayGrid::castSphere(Vec3 d) {
     const double length = std::sqrt(hit.x * hit.x + hit.y * hit.y + hit.z * hit.z);
     // Latitude -pi/2..pi/2 (+1) x 128.0 across the texture rows; longitude
     // from the arc tangent, which is infinite-argument (pi/2) straight ahead.
-    return Corner{truncToInt32((std::asin(hit.y / length) + 1.0) * 128.0 * 65536.0),
-                  truncToInt32(std::atan(hit.z / hit.x) * kHalfTurnSphere),
+    return Corner{truncToInt32((mathfn::asin(hit.y / length) + 1.0) * 128.0 * 65536.0),
+                  truncToInt32(mathfn::atan(hit.z / hit.x) * kHalfTurnSphere),
                   shadeOf(std::fabs(hit.z) / 256.0 * 90.0)};
 }
 
@@ -147,7 +148,7 @@ RayGrid::Corner RayGrid::castTunnel(Vec3 d) {
     double t = (q - b) / a2;
     if (!(t > 0.0)) t = (-b - q) / a2;
     hit = Vec3{o.x + t * d.x, o.y + t * d.y, o.z + t * d.z};
-    return Corner{truncToInt32(hit.z * kPoint6), truncToInt32(std::atan(hit.y / hit.x) * kHalfTurnTunnel),
+    return Corner{truncToInt32(hit.z * kPoint6), truncToInt32(mathfn::atan(hit.y / hit.x) * kHalfTurnTunnel),
                   shadeOf(20000.0 / t)};
 }
 

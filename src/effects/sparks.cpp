@@ -6,6 +6,7 @@
 #include "common/numeric.h"
 #include "effects/compositing.h"
 #include "effects/random.h"
+#include "common/mathfn.h"
 
 namespace marrow {
 
@@ -51,8 +52,8 @@ int32_t randomVelocity() {
 void emit(Particle& p, int k, int32_t t, int32_t r, int32_t ex, int32_t ey, int32_t z0, int32_t life) {
     p.death = wrapAdd(t, life);
     const double angle = (2 * k) * 0.006283185307179587;
-    p.x = truncToInt32(std::sin(angle) * r + ex);
-    p.y = truncToInt32(std::cos(angle) * r + ey);
+    p.x = truncToInt32(mathfn::sin(angle) * r + ex);
+    p.y = truncToInt32(mathfn::cos(angle) * r + ey);
     p.z = z0;
     p.vx = randomVelocity();
     p.vy = randomVelocity();

@@ -6,6 +6,7 @@
 #include "common/numeric.h"
 #include "effects/compositing.h"
 #include "effects/vec3.h"
+#include "common/mathfn.h"
 
 namespace marrow {
 
@@ -82,7 +83,7 @@ struct Chain {
 }  // namespace
 
 double sinIterate(double x, int n) {
-    for (int i = 0; i < n; ++i) x = std::sin(x * 3.141592653589793);
+    for (int i = 0; i < n; ++i) x = mathfn::sin(x * 3.141592653589793);
     return x;
 }
 
@@ -246,10 +247,10 @@ void drawLine(uint32_t* frame, const Vertex& a, const Vertex& b, uint32_t colour
 void spiralRibbon(int32_t phase, uint32_t* frame) {
     const double t = phase / 70.0;
     // 0.15 and 0.35 are single-precision constants widened to double.
-    const Vec3 target = {12 - 15 * std::sin(0.15f * t), 7 - 15 * std::cos(0.35f * t),
+    const Vec3 target = {12 - 15 * mathfn::sin(0.15f * t), 7 - 15 * mathfn::cos(0.35f * t),
                          25.00000037252903 * sinIterate(0.2 * t + 1, 3) - 100};
-    const Vec3 eye = {15 * std::sin(0.75 * t) + 10, 15 - 20 * std::cos(0.25 * t), 62.5 * sinIterate(0.1 * t, 3)};
-    const Vec3 up = {std::sin(t), std::cos(t), 0.0};
+    const Vec3 eye = {15 * mathfn::sin(0.75 * t) + 10, 15 - 20 * mathfn::cos(0.25 * t), 62.5 * sinIterate(0.1 * t, 3)};
+    const Vec3 up = {mathfn::sin(t), mathfn::cos(t), 0.0};
     const ViewMatrix view = viewLookAt(eye, target, up);
 
     for (int i = 0; i < kRibbonSteps; ++i) {
@@ -258,8 +259,8 @@ void spiralRibbon(int32_t phase, uint32_t* frame) {
         const float turn = static_cast<float>(i) * 0.002f;
         const double angle = turn * 125.64;
         const double along = i - 125;
-        const Vec3 inner = {30 * std::sin(angle), 30 * std::cos(angle), along};
-        const Vec3 outer = {50 * std::sin(angle), 50 * std::cos(angle), along};
+        const Vec3 inner = {30 * mathfn::sin(angle), 30 * mathfn::cos(angle), along};
+        const Vec3 outer = {50 * mathfn::sin(angle), 50 * mathfn::cos(angle), along};
         const Vec3 points[2] = {inner, outer};
         for (int j = 0; j < 2; ++j) {
             const Vec3 q = viewApply(view, points[j]);

@@ -4,6 +4,7 @@
 
 #include "common/framebuffer.h"
 #include "common/numeric.h"
+#include "common/mathfn.h"
 
 namespace marrow {
 
@@ -24,9 +25,9 @@ void buildWarpField() {
         for (int x = -256; x < 256; ++x) {
             const double fx = x, fy = y;
             const double r = std::sqrt(fx * fx + fy * fy);
-            const double theta = std::atan2(fy, fx);
+            const double theta = mathfn::atan2(fy, fx);
             const double v =
-                std::pow(r * 262144, 0.1) * 384 + std::sin(theta * 40.7436998462562 * 6.28318 / pointSpan) * 96;
+                mathfn::pow(r * 262144, 0.1) * 384 + mathfn::sin(theta * 40.7436998462562 * 6.28318 / pointSpan) * 96;
             // Only the low 8 bits are kept: the depth wraps, giving rings.
             WarpStar::WarpField[(y + 256) * 512 + (x + 256)] = static_cast<uint8_t>(truncToInt32(v));
         }
@@ -35,7 +36,7 @@ void buildWarpField() {
 void buildScreenAngle() {
     for (int y = -100; y < 100; ++y)
         for (int x = -160; x < 160; ++x) {
-            const double a = std::atan2(static_cast<double>(y), static_cast<double>(x)) * 81.4873996925124;
+            const double a = mathfn::atan2(static_cast<double>(y), static_cast<double>(x)) * 81.4873996925124;
             WarpStar::ScreenAngle[(y + 100) * kFrameWidth + (x + 160)] = static_cast<uint8_t>(truncToInt32(a));
         }
 }
@@ -45,8 +46,8 @@ void buildScreenAngle() {
 WarpStar::WarpStar() {
     for (int i = 0; i < 256; ++i) {
         // 0.024543671875 = 6.28318 / 256.
-        sinTable[i] = truncToInt32(std::sin(i * 0.024543671875) * 1024);
-        cosTable[i] = truncToInt32(std::cos(i * 0.024543671875) * 1024);
+        sinTable[i] = truncToInt32(mathfn::sin(i * 0.024543671875) * 1024);
+        cosTable[i] = truncToInt32(mathfn::cos(i * 0.024543671875) * 1024);
     }
     if (tablesBuilt) return;
     buildWarpField();

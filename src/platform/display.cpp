@@ -3,7 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/sdl_display.h"
+// display() itself, over the build's display library, is defined with that
+// library: native_platform.cpp (SDL2) or the browser build's own layer.
 
 namespace marrow {
 
@@ -42,14 +43,6 @@ int DisplayLayer::pollKeys() {
     if (!console_.keyPending()) return 0;
     while (console_.keyPending()) lastKeyCode_ = static_cast<char>(console_.readKey() & 0xFF);
     return 1;
-}
-
-DisplayLayer& display() {
-    // The console exists before main runs and is destroyed at exit, which
-    // closes the display.
-    static SdlConsole console;
-    static DisplayLayer layer(console);
-    return layer;
 }
 
 int openDisplay(const char* title, int width, int height) {

@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "console/console_log.h"
-#include "platform/sound_system.h"
 
 namespace marrow {
 
@@ -56,12 +55,6 @@ void MusicLayer::stopMusic() {
     if (musicStream_) sound_.closeStream(musicStream_);
     musicStream_ = nullptr;
     sound_.close();
-}
-
-MusicLayer& music() {
-    static Mp3SoundSystem sound;
-    static MusicLayer layer(sound);
-    return layer;
 }
 
 void startMusic(const char* path) { music().startMusic(path); }

@@ -10,6 +10,7 @@
 
 #include "common/numeric.h"
 #include "render/scene3d.h"
+#include "common/mathfn.h"
 
 namespace marrow {
 
@@ -150,12 +151,12 @@ void Scene3D::gather() {
 void Scene3D::buildClipPlanes() {
     // The side planes pass through the eye and bound the picture to x in
     // -161..161 and y in -101..101 around the centre, a hair inside.
-    const float ax = static_cast<float>(std::atan2(161.0, static_cast<double>(camera->persp_x)) - 0.0001);
-    const float ay = static_cast<float>(std::atan2(101.0, static_cast<double>(camera->persp_y)) - 0.0001);
-    const float cx = static_cast<float>(std::cos(static_cast<double>(ax)));
-    const float sx = static_cast<float>(std::sin(static_cast<double>(ax)));
-    const float cy = static_cast<float>(std::cos(static_cast<double>(ay)));
-    const float sy = static_cast<float>(std::sin(static_cast<double>(ay)));
+    const float ax = static_cast<float>(mathfn::atan2(161.0, static_cast<double>(camera->persp_x)) - 0.0001);
+    const float ay = static_cast<float>(mathfn::atan2(101.0, static_cast<double>(camera->persp_y)) - 0.0001);
+    const float cx = static_cast<float>(mathfn::cos(static_cast<double>(ax)));
+    const float sx = static_cast<float>(mathfn::sin(static_cast<double>(ax)));
+    const float cy = static_cast<float>(mathfn::cos(static_cast<double>(ay)));
+    const float sy = static_cast<float>(mathfn::sin(static_cast<double>(ay)));
     clipPlanes[0] = {cx, 0, sx, 0};
     clipPlanes[1] = {-cx, 0, sx, 0};
     clipPlanes[2] = {0, cy, sy, 0};
@@ -187,7 +188,7 @@ void Scene3D::lightAndMap(RenderMesh& mesh, const orin_object& source) {
             const float dist = fromLight(src.world, light.position, L);
             // Rounding can put the cosine a hair outside -1..1.
             const float cosine = std::max(-1.0f, std::min(1.0f, dot(L, light.direction)));
-            const float angle = std::acos(cosine);
+            const float angle = mathfn::acos(cosine);
             const float dp = dot(L, src.world_normal);
             float f = angle < light.hotspot ? 1.0f : 1.0f - (angle - light.hotspot) / (light.falloff - light.hotspot);
             if (dist > light.innerRange) f *= rangeFalloff(dist, light.innerRange, light.outerRange);

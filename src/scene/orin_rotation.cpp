@@ -15,6 +15,7 @@
 
 #include "common/numeric.h"
 #include "scene/orin_internal.h"
+#include "common/mathfn.h"
 
 typedef struct dquat {
     double w, x, y, z;
@@ -66,8 +67,8 @@ static dquat qinverse(const dquat &q) {
 /* exp of the pure quaternion (0, v): a rotation by twice |v| about v. */
 static dquat qexp(const dquat &v) {
     double theta = sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
-    double f = theta > 0.0 ? sin(theta) / theta : 1.0;
-    dquat r = {cos(theta), f * v.x, f * v.y, f * v.z};
+    double f = theta > 0.0 ? marrow::mathfn::sin(theta) / theta : 1.0;
+    dquat r = {marrow::mathfn::cos(theta), f * v.x, f * v.y, f * v.z};
     return r;
 }
 
@@ -80,7 +81,7 @@ static dquat log_term(const dquat &a, const dquat &b) {
     /* With a zero-length quaternion the dot product is 0 too: treat it as
      * a quarter turn rather than divide 0 by 0. */
     double c = lengths != 0.0 ? qdot(a, b) / lengths : 0.0;
-    double theta = c == 0.0 ? HALF_PI_F : atan(v / c);
+    double theta = c == 0.0 ? HALF_PI_F : marrow::mathfn::atan(v / c);
     if (v != 0.0) theta = theta / v;
     dquat out = {0.0, theta * r.x, theta * r.y, theta * r.z};
     return out;
@@ -102,9 +103,9 @@ static dquat axis_term(const orin_key *k) {
 void orin_rotation_key(orin_key *key, const orin_key *prev, float angle, float ax, float ay,
                        float az) {
     double h = (double)angle / 2.0;
-    double s = sin(h);
+    double s = marrow::mathfn::sin(h);
     /* Axis in library order (x, z, y). */
-    dquat qk = {cos(h), ax * s, az * s, ay * s};
+    dquat qk = {marrow::mathfn::cos(h), ax * s, az * s, ay * s};
     dquat q = {1, 0, 0, 0};
     if (prev) q = dq(prev->quat);
     key->quat = to_quat(qmul(qk, q));
@@ -183,11 +184,11 @@ static orin_quat slerp(const orin_quat &qa, const orin_quat &qb, int32_t n, doub
     double cos_omega = qdot(a, b);
     double ka, kb;
     if (1.0 - fabs(cos_omega) >= 1e-6) {
-        double omega = acos(cos_omega);
+        double omega = marrow::mathfn::acos(cos_omega);
         float phi = (float)((omega + n * PI) * t);
-        float sigma = (float)sin(omega);
-        ka = sin(omega - phi) / sigma;
-        kb = sin((double)phi) / sigma;
+        float sigma = (float)marrow::mathfn::sin(omega);
+        ka = marrow::mathfn::sin(omega - phi) / sigma;
+        kb = marrow::mathfn::sin((double)phi) / sigma;
     } else {
         /* Nearly the same (or opposite) rotation: sin omega is too small to
          * divide by; blend linearly. */

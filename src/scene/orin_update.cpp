@@ -18,6 +18,7 @@
 #include <math.h>
 
 #include "scene/orin_internal.h"
+#include "common/mathfn.h"
 
 /* Camera roll, degrees to radians in double precision, with pi written to
  * eleven decimals (3.14159265359 / 180), a hair above pi / 180. The
@@ -217,19 +218,21 @@ static void camera_matrix(orin_camera *c) {
     if (len == 0.0) len = 1.0; /* eye on its target: look along +z */
 
     /* Half the horizontal field of view in radians (1/180 as a single). */
-    double h = tan(c->fov * 0.5 * (double)0.0055555557f * 3.14159265359);
+    double h = marrow::mathfn::tan(c->fov * 0.5 * (double)0.0055555557f * 3.14159265359);
     c->persp_x = (float)(c->size_x * 0.5 / h);
     c->persp_y = (float)(c->size_y * 0.5 / c->aspect / h);
 
-    double yaw = -atan2(dx, dz);
+    double yaw = -marrow::mathfn::atan2(dx, dz);
     /* dy / len is within [-1, 1] for finite positions; the clamp keeps
      * rounding at the poles from asking asin for no number. */
     double sin_pitch = dy / len;
     if (sin_pitch > 1.0) sin_pitch = 1.0;
     if (sin_pitch < -1.0) sin_pitch = -1.0;
-    double pitch = asin(sin_pitch);
+    double pitch = marrow::mathfn::asin(sin_pitch);
     double r = -c->roll * ORIN_ROLL_DEGREES_TO_RADIANS;
-    double sy = sin(yaw), cy = cos(yaw), sp = sin(pitch), cp = cos(pitch), sr = sin(r), cr = cos(r);
+    double sy = marrow::mathfn::sin(yaw), cy = marrow::mathfn::cos(yaw);
+    double sp = marrow::mathfn::sin(pitch), cp = marrow::mathfn::cos(pitch);
+    double sr = marrow::mathfn::sin(r), cr = marrow::mathfn::cos(r);
 
     double rows[3][3] = {
         {cr * cy + sr * sp * sy, sr * cp, cr * sy - sr * sp * cy},

@@ -134,3 +134,41 @@ TEST(FrameLoop, NoDisplayEndsAtOnceWithoutMusic) {
     std::vector<std::string> expected(kStartUp.begin(), kStartUp.begin() + 5);
     EXPECT_EQ(host.calls, expected);
 }
+
+// The browser calls the loop one step per animation frame: a step is one
+// iteration, and the steps together do what runDemo's loop does.
+TEST(FrameLoop, OneStepIsOneIteration) {
+    FakeHost host;
+    host.framesLeft = 3;
+    host.keysPerPoll = {{}, {' '}};
+    ASSERT_TRUE(startDemo(host));
+    EXPECT_EQ(host.calls, kStartUp);
+    host.calls.clear();
+    EXPECT_TRUE(stepDemo(host));
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"compose 0.250000", "present"}));
+    host.calls.clear();
+    EXPECT_TRUE(stepDemo(host));
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"log time 0.500000\r\n", "compose 0.500000", "present"}));
+    host.calls.clear();
+    EXPECT_TRUE(stepDemo(host));
+    EXPECT_FALSE(stepDemo(host));  // the music has ended: nothing composed
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"compose 0.750000", "present"}));
+    stopDemo(host);
+    EXPECT_EQ(host.calls.back(), "closeDisplay");
+}
+
+TEST(FrameLoop, StepWithEscapeEndsWithoutComposing) {
+    FakeHost host;
+    host.keysPerPoll = {{27}};
+    ASSERT_TRUE(startDemo(host));
+    host.calls.clear();
+    EXPECT_FALSE(stepDemo(host));
+    EXPECT_TRUE(host.calls.empty());
+}
+
+TEST(FrameLoop, StartWithoutDisplayReportsIt) {
+    FakeHost host;
+    host.displayOpens = 0;
+    EXPECT_FALSE(startDemo(host));
+    EXPECT_EQ(host.calls.back(), "openDisplay Nightjar Video GFX System 320x200");
+}

@@ -1,0 +1,56 @@
+// mathfn.h: the elementary functions every pixel depends on, in this
+// program's own implementation, so the desktop and the browser build (and
+// every x86-64 processor variant of the C library) compute the same bits.
+//
+// The C libraries round sin, cos, atan2, pow and the like differently in the
+// last bit (glibc and emscripten's musl do, and glibc's own FMA and SSE2
+// variants do), and frames depend on them through truncations. These
+// functions use only IEEE double additions and multiplications (no fused
+// multiply-add, no long double, no table built at run time), so they give
+// identical results wherever double arithmetic is IEEE.
+//
+// Accuracy: each is evaluated in double-double arithmetic (about 100
+// significant bits after argument reduction) and rounded once, so the
+// result is the correctly rounded value except when the exact value lies
+// within about 2^-40 ulp of a rounding boundary; that is the correctly
+// rounded result glibc also returns in nearly all cases (bench/ and
+// tests/common/mathfn_test.cpp measure how often they differ).
+//
+// Arguments: any double. Special values (NaN, infinities, zeros, domain
+// errors) give what C's functions give; errno is not set. sin, cos and tan
+// reduce exactly for |x| < 2^20 * pi/2 (about 1.6 million); beyond that the
+// reduction loses bits (the presentation's arguments stay below 10^5).
+//
+// Cost: a few tens to a few hundred nanoseconds per call (bench/).
+#pragma once
+
+namespace marrow::mathfn {
+
+double sin(double x);
+double cos(double x);
+double tan(double x);
+double atan(double x);
+double atan2(double y, double x);
+double asin(double x);
+double acos(double x);
+double exp(double x);
+double log(double x);
+double pow(double x, double y);
+
+// The float versions: the double-double value rounded once to float.
+float acos(float x);
+
+// Float arguments that have no float version here go to the double one
+// only when asked for explicitly; this keeps a call such as sin(someFloat)
+// from quietly changing precision against the C library's sinf.
+float sin(float) = delete;
+float cos(float) = delete;
+float tan(float) = delete;
+float atan(float) = delete;
+float atan2(float, float) = delete;
+float asin(float) = delete;
+float exp(float) = delete;
+float log(float) = delete;
+float pow(float, float) = delete;
+
+}  // namespace marrow::mathfn
