@@ -22,3 +22,13 @@ demo_data() {
         "$build/marrow-assets" "$work" --music-seconds "$1" >/dev/null || { echo "FAIL: marrow-assets"; exit 1; }
     if [[ -d "$build/demo/pixmaps" ]]; then cp -r "$build/demo/pixmaps" "$build/demo/scenes" "$work"/ 2>/dev/null; fi
 }
+
+# on_display "$0" "$@": with no X display, runs the calling script again
+# under a virtual X server of its own; then sends sound to SDL's dummy
+# driver.
+on_display() {
+    if [[ -z "${DISPLAY:-}" ]]; then
+        exec xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" bash "$@"
+    fi
+    export SDL_AUDIODRIVER=dummy
+}

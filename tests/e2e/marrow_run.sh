@@ -5,10 +5,7 @@
 set -u
 source "$(dirname "$0")/e2e.bash"
 
-if [[ -z "${DISPLAY:-}" ]]; then
-    exec xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" bash "$0" "$@"
-fi
-export SDL_AUDIODRIVER=dummy
+on_display "$0" "$@"
 
 demo_data 3
 cd "$work"
