@@ -150,7 +150,8 @@ void sparks(uint32_t* buf, const Now& now, double x, double y) {
 }
 
 void sparksCircling(uint32_t* buf, const Now& now) {
-    sparks(buf, now, 160.0 * mathfn::sin(now.time), 100.0 * mathfn::sin(now.time));
+    const double s = mathfn::sin(now.time);
+    sparks(buf, now, 160.0 * s, 100.0 * s);
 }
 
 void tunnelShaded(uint32_t* dst, const Now& now, bool anglesZero) {

@@ -284,12 +284,12 @@ float roundToFloat(DD a) {
 
 }  // namespace
 
-double sin(double x) {
-    if (!std::isfinite(x)) return x - x;
-    if (std::fabs(x) < 0x1p-26) return x;
-    DD r;
-    const int q = reduceQuarterTurns(x, r);
-    switch (q) {
+namespace {
+
+// sin(q quarter turns + r), q taken modulo 4: cos(x) is sin(x + a quarter
+// turn), so cos passes its quadrant plus one.
+double sinQuadrant(int q, DD r) {
+    switch (q & 3) {
     case 0: return round(sinSmall(r));
     case 1: return round(cosSmall(r));
     case 2: return -round(sinSmall(r));
@@ -297,17 +297,22 @@ double sin(double x) {
     }
 }
 
+}  // namespace
+
+double sin(double x) {
+    if (!std::isfinite(x)) return x - x;
+    if (std::fabs(x) < 0x1p-26) return x;
+    DD r;
+    const int q = reduceQuarterTurns(x, r);
+    return sinQuadrant(q, r);
+}
+
 double cos(double x) {
     if (!std::isfinite(x)) return x - x;
     if (std::fabs(x) < 0x1p-27) return 1.0;
     DD r;
     const int q = reduceQuarterTurns(x, r);
-    switch (q) {
-    case 0: return round(cosSmall(r));
-    case 1: return -round(sinSmall(r));
-    case 2: return -round(cosSmall(r));
-    default: return round(sinSmall(r));
-    }
+    return sinQuadrant(q + 1, r);
 }
 
 double tan(double x) {

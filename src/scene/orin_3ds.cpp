@@ -809,9 +809,9 @@ static const node_kind node_kinds[] = {
     {0xB007, ORIN_KF_SPOTLIGHT, ORIN_LIGHT, sizeof(orin_spot_tracks)},
 };
 
-/* A hierarchy node without geometry or name, numbered after the node. */
-/* A dummy object for the current node (numbered like the ambient record)
- * added to the world list; *out is set to it. */
+/* A hierarchy node without geometry or name for the current node,
+ * numbered after it like the ambient record, added to the world list;
+ * *out is set to it. */
 static int32_t add_dummy(orin_reader *r, void **out) {
     orin_object *o = (orin_object *)calloc(1, sizeof(orin_object));
     if (!o) return ORIN_ERR_NO_MEMORY;
