@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "common/frame_workers.h"
 #include "common/framebuffer.h"
 #include "common/numeric.h"
 
@@ -65,9 +66,13 @@ struct NoSeam {
 //     (right edge, left edge); what it changes stays changed for the block;
 //   row(out, start, step) writes the 8 pixels of a block row: pixel x for
 //     the values start + x * step (each wrapping modulo 2^32).
+// Blocks depend only on their own corners, so bands of block rows are drawn
+// by the frame's threads side by side (the three callables are called from
+// several threads at once and must not change shared state).
 template <int N, typename Corners, typename Seam, typename Row>
 inline void drawBlockGridRows(uint32_t* dst, Corners&& corners, Seam&& seam, Row&& row) {
-    for (int blockRow = 0; blockRow < kBlockRows; ++blockRow) {
+    forRowBands(kBlockRows, [&](int firstBlockRow, int endBlockRow) {
+    for (int blockRow = firstBlockRow; blockRow < endBlockRow; ++blockRow) {
         for (int blockColumn = 0; blockColumn < kBlockColumns; ++blockColumn) {
             BlockValues<N> topLeft, topRight, bottomLeft, bottomRight;
             corners(blockRow, blockColumn, topLeft, topRight, bottomLeft, bottomRight);
@@ -93,6 +98,7 @@ inline void drawBlockGridRows(uint32_t* dst, Corners&& corners, Seam&& seam, Row
             }
         }
     }
+    });
 }
 
 #if defined(__SSE2__)

@@ -1,5 +1,6 @@
 #include "effects/compositing.h"
 
+#include "common/frame_workers.h"
 #include "common/framebuffer.h"
 
 #include "effects/four_pixels.h"
@@ -70,9 +71,15 @@ void addColourSpan(uint32_t* dst, int32_t count, uint32_t colour) {
     for (; i < count; ++i) dst[i] = addSaturatePixel(dst[i], colour);
 }
 
-void addSaturate(uint32_t* dst, const uint32_t* src) { addSpan(dst, src, kFramePixels); }
+// The frame-wide operations are per pixel, so the frame's threads take
+// spans of the frame side by side.
+void addSaturate(uint32_t* dst, const uint32_t* src) {
+    forSpans(kFramePixels, [dst, src](int begin, int end) { addSpan(dst + begin, src + begin, end - begin); });
+}
 
-void crossFade(const uint32_t* a, const uint32_t* b, uint32_t* out, int32_t alpha, int32_t count) {
+namespace {
+
+void crossFadeSpan(const uint32_t* a, const uint32_t* b, uint32_t* out, int32_t alpha, int32_t count) {
     const uint32_t w = static_cast<uint32_t>(alpha) & 0xFF;
     const uint32_t v = ~static_cast<uint32_t>(alpha) & 0xFF;
     const uint32_t top = static_cast<uint32_t>(alpha) & 0xFF000000u;
@@ -109,6 +116,12 @@ void crossFade(const uint32_t* a, const uint32_t* b, uint32_t* out, int32_t alph
         const uint32_t bl = mulV[(pa & 0xFF) << 8] + mulW[(pb & 0xFF) << 8];
         out[i] = top | (r << 16) | (g << 8) | bl;
     }
+}
+
+}  // namespace
+
+void crossFade(const uint32_t* a, const uint32_t* b, uint32_t* out, int32_t alpha, int32_t count) {
+    forSpans(count, [=](int begin, int end) { crossFadeSpan(a + begin, b + begin, out + begin, alpha, end - begin); });
 }
 
 }  // namespace marrow

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/frame_workers.h"
 #include "common/framebuffer.h"
 #include "common/numeric.h"
 
@@ -12,15 +13,19 @@ namespace marrow {
 
 // The whole-frame filters below run four pixels at a time where SSE2 is
 // there (every x86-64), with the same integer operations per 32-bit lane as
-// the plain loops that finish (or, without SSE2, do) the work.
+// the plain loops that finish (or, without SSE2, do) the work. Each pixel
+// depends only on the same pixel of its inputs, so the frame's threads take
+// spans of it side by side (forSpans).
 
 void InvertFilter::apply(const uint32_t* src, uint32_t* dst) {
-    int i = 0;
+    forSpans(kFramePixels, [src, dst](int begin, int end) {
+        int i = begin;
 #if defined(__SSE2__)
-    const __m128i ones = _mm_set1_epi32(-1);
-    for (; i + 4 <= kFramePixels; i += 4) store4(dst + i, _mm_xor_si128(load4(src + i), ones));
+        const __m128i ones = _mm_set1_epi32(-1);
+        for (; i + 4 <= end; i += 4) store4(dst + i, _mm_xor_si128(load4(src + i), ones));
 #endif
-    for (; i < kFramePixels; ++i) dst[i] = ~src[i];
+        for (; i < end; ++i) dst[i] = ~src[i];
+    });
 }
 
 void MixFilter::apply(const uint32_t* src, uint32_t* dst) {
@@ -64,21 +69,23 @@ void MotionBlurFilter::apply(const uint32_t* src, uint32_t* dst) {
     }
     // Half of each channel (shift by 1, mask off the bit that came down from
     // the channel above, and the top byte) from both frames: at most 254.
-    int i = 0;
+    forSpans(kFramePixels, [src, dst, h](int begin, int end) {
+        int i = begin;
 #if defined(__SSE2__)
-    const __m128i halfMask = _mm_set1_epi32(0x7F7F7F);
-    for (; i + 4 <= kFramePixels; i += 4) {
-        const __m128i v = _mm_add_epi32(_mm_and_si128(_mm_srli_epi32(load4(h + i), 1), halfMask),
-                                        _mm_and_si128(_mm_srli_epi32(load4(src + i), 1), halfMask));
-        store4(dst + i, v);
-        store4(h + i, v);
-    }
+        const __m128i halfMask = _mm_set1_epi32(0x7F7F7F);
+        for (; i + 4 <= end; i += 4) {
+            const __m128i v = _mm_add_epi32(_mm_and_si128(_mm_srli_epi32(load4(h + i), 1), halfMask),
+                                            _mm_and_si128(_mm_srli_epi32(load4(src + i), 1), halfMask));
+            store4(dst + i, v);
+            store4(h + i, v);
+        }
 #endif
-    for (; i < kFramePixels; ++i) {
-        const uint32_t v = ((h[i] >> 1) & 0x7F7F7Fu) + ((src[i] >> 1) & 0x7F7F7Fu);
-        dst[i] = v;
-        h[i] = v;
-    }
+        for (; i < end; ++i) {
+            const uint32_t v = ((h[i] >> 1) & 0x7F7F7Fu) + ((src[i] >> 1) & 0x7F7F7Fu);
+            dst[i] = v;
+            h[i] = v;
+        }
+    });
 }
 
 namespace {
@@ -90,40 +97,42 @@ void ChannelFlipFilter::apply(const uint32_t* src, uint32_t* dst) {
     const uint32_t mask = kFlipMasks[static_cast<uint32_t>(counter) & 7];
     counter = wrapAdd(counter, 1);
     if (mask == 0) return;
-    int i = 0;
+    forSpans(kFramePixels, [src, dst, mask](int begin, int end) {
+        int i = begin;
 #if defined(__SSE2__)
-    // The same, four pixels at a time. Only the low byte of each lane holds
-    // a channel when the maximum is taken, so the byte-wise maximum is the
-    // channels' maximum.
-    const __m128i byte = _mm_set1_epi32(0xFF);
-    const __m128i channels = _mm_set1_epi32(0x00FFFFFF);
-    const __m128i flip = _mm_set1_epi32(static_cast<int32_t>(mask));
-    const __m128i dark = _mm_set1_epi32(4);
-    for (; i + 4 <= kFramePixels; i += 4) {
-        const __m128i p = load4(src + i);
-        const __m128i d = load4(dst + i);
-        const __m128i m = _mm_max_epu8(_mm_and_si128(_mm_srli_epi32(p, 16), byte),
-                                       _mm_max_epu8(_mm_and_si128(_mm_srli_epi32(p, 8), byte), _mm_and_si128(p, byte)));
-        const __m128i everyChannel = _mm_or_si128(m, _mm_or_si128(_mm_slli_epi32(m, 8), _mm_slli_epi32(m, 16)));
-        const __m128i flipped = _mm_sub_epi32(everyChannel, _mm_and_si128(p, channels));
-        const __m128i keep = _mm_cmplt_epi32(m, dark);  // m <= 3
-        const __m128i changed = _mm_or_si128(_mm_andnot_si128(flip, p), _mm_and_si128(flipped, flip));
-        const __m128i out = _mm_or_si128(_mm_and_si128(keep, d), _mm_andnot_si128(keep, changed));
-        store4(dst + i, out);
-    }
+        // The same, four pixels at a time. Only the low byte of each lane holds
+        // a channel when the maximum is taken, so the byte-wise maximum is the
+        // channels' maximum.
+        const __m128i byte = _mm_set1_epi32(0xFF);
+        const __m128i channels = _mm_set1_epi32(0x00FFFFFF);
+        const __m128i flip = _mm_set1_epi32(static_cast<int32_t>(mask));
+        const __m128i dark = _mm_set1_epi32(4);
+        for (; i + 4 <= end; i += 4) {
+            const __m128i p = load4(src + i);
+            const __m128i d = load4(dst + i);
+            const __m128i m = _mm_max_epu8(_mm_and_si128(_mm_srli_epi32(p, 16), byte),
+                                           _mm_max_epu8(_mm_and_si128(_mm_srli_epi32(p, 8), byte), _mm_and_si128(p, byte)));
+            const __m128i everyChannel = _mm_or_si128(m, _mm_or_si128(_mm_slli_epi32(m, 8), _mm_slli_epi32(m, 16)));
+            const __m128i flipped = _mm_sub_epi32(everyChannel, _mm_and_si128(p, channels));
+            const __m128i keep = _mm_cmplt_epi32(m, dark);  // m <= 3
+            const __m128i changed = _mm_or_si128(_mm_andnot_si128(flip, p), _mm_and_si128(flipped, flip));
+            const __m128i out = _mm_or_si128(_mm_and_si128(keep, d), _mm_andnot_si128(keep, changed));
+            store4(dst + i, out);
+        }
 #endif
-    for (; i < kFramePixels; ++i) {
-        const uint32_t p = src[i];
-        const uint32_t m = std::max({(p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF});
-        // m in every channel minus p's channels: no channel of p exceeds m,
-        // so no channel borrows from the next and each is m - channel.
-        const uint32_t flipped = m * 0x010101u - (p & 0xFFFFFFu);
-        // A dark pixel keeps what dst holds. Storing that value back through
-        // a mask instead of skipping the store keeps the loop free of
-        // branches; the result is the same.
-        const uint32_t keep = 0u - static_cast<uint32_t>(m <= 3);
-        dst[i] = (dst[i] & keep) | (((p & ~mask) | (flipped & mask)) & ~keep);
-    }
+        for (; i < end; ++i) {
+            const uint32_t p = src[i];
+            const uint32_t m = std::max({(p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF});
+            // m in every channel minus p's channels: no channel of p exceeds m,
+            // so no channel borrows from the next and each is m - channel.
+            const uint32_t flipped = m * 0x010101u - (p & 0xFFFFFFu);
+            // A dark pixel keeps what dst holds. Storing that value back through
+            // a mask instead of skipping the store keeps the loop free of
+            // branches; the result is the same.
+            const uint32_t keep = 0u - static_cast<uint32_t>(m <= 3);
+            dst[i] = (dst[i] & keep) | (((p & ~mask) | (flipped & mask)) & ~keep);
+        }
+    });
 }
 
 }  // namespace marrow

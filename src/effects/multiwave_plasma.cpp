@@ -4,6 +4,7 @@
 
 #include "common/numeric.h"
 #include "effects/block_stepping.h"
+#include "common/frame_workers.h"
 #include "common/mathfn.h"
 
 namespace marrow {
@@ -125,8 +126,13 @@ EffectInfo MultiWavePlasma::getInfo(EffectInfo record) const {
 // lower neighbours. The last column and row have no such neighbours; their
 // normals are never drawn, so the neighbour index simply wraps around the grid
 // instead of reading past it.
+//
+// Points are independent of each other here and in the sweep below (a normal
+// reads its neighbours' positions, which only the sweep changes, after every
+// normal is made), so the frame's threads take bands of them side by side.
 void MultiWavePlasma::computeNormals() {
-    for (int k = 0; k < kGridPoints; ++k) {
+    forSpans(kGridPoints, [this](int begin, int end) {
+    for (int k = begin; k < end; ++k) {
         const Point& p = points[k];
         const Point& right = points[(k + 1) % kGridPoints];
         const Point& below = points[(k + kColumns) % kGridPoints];
@@ -141,13 +147,15 @@ void MultiWavePlasma::computeNormals() {
         normals[k] = Point{truncToInt32(nx / length * 1024.0), truncToInt32(ny / length * 1024.0),
                            truncToInt32(nz / length * 1024.0)};
     }
+    });
 }
 
 template <typename Height>
 void MultiWavePlasma::sweep(Projection projection, double t, double dist, Height height) {
     computeNormals();
     const double sinT = mathfn::sin(t), cosT = mathfn::cos(t);
-    for (int row = 0; row < kGridRows; ++row) {
+    forRowBands(kGridRows, [&](int firstRow, int endRow) {
+    for (int row = firstRow; row < endRow; ++row) {
         for (int column = 0; column < kGridColumns; ++column) {
             const int k = row * kColumns + column;
             Point& p = points[k];
@@ -175,6 +183,7 @@ void MultiWavePlasma::sweep(Projection projection, double t, double dist, Height
             p.z = height(row, column);
         }
     }
+    });
 }
 
 void MultiWavePlasma::plasmaRotating(int32_t phase, double t, double dist) {

@@ -4,6 +4,7 @@
 
 #include "common/numeric.h"
 #include "effects/block_stepping.h"
+#include "common/frame_workers.h"
 #include "common/mathfn.h"
 
 namespace marrow {
@@ -95,7 +96,7 @@ RayGrid::Vec3 normalised(RayGrid::Vec3 d) {
 }
 }  // namespace
 
-RayGrid::Corner RayGrid::castSphere(Vec3 d) {
+RayGrid::Corner RayGrid::castSphere(Vec3 d, Vec3& hit) const {
     d = normalised(d);
     const Vec3& o = origin;
     const double a = d.x * d.x + d.y * d.y + d.z * d.z;
@@ -113,13 +114,13 @@ RayGrid::Corner RayGrid::castSphere(Vec3 d) {
                   shadeOf(std::fabs(hit.z) / 256.0 * 90.0)};
 }
 
-RayGrid::Corner RayGrid::castFlat(Vec3 d, const Corner& previous) {
+RayGrid::Corner RayGrid::castFlat(Vec3 d, const Corner& previous, Vec3& hit) const {
     d = normalised(d);
     hit = Vec3{origin.x + d.x * kFlatDistance, origin.y + d.y * kFlatDistance, origin.z + d.z * kFlatDistance};
     return Corner{truncToInt32(hit.x * kPoint3), truncToInt32(hit.z * kPoint3), previous.shade};
 }
 
-RayGrid::Corner RayGrid::castPlane(Vec3 d) {
+RayGrid::Corner RayGrid::castPlane(Vec3 d, Vec3& hit) const {
     const Vec3& o = origin;
     if (d.y == 0.0) {
         // Parallel to the plane: the hit lies at infinity. Give what the rays
@@ -137,7 +138,7 @@ RayGrid::Corner RayGrid::castPlane(Vec3 d) {
     return Corner{truncToInt32(hit.x * kPoint3), truncToInt32(hit.z * kPoint3), shade};
 }
 
-RayGrid::Corner RayGrid::castTunnel(Vec3 d) {
+RayGrid::Corner RayGrid::castTunnel(Vec3 d, Vec3& hit) const {
     const Vec3& o = origin;
     const double a = d.x * d.x + d.y * d.y;
     const double b = 2.0 * (d.x * o.x + d.y * o.y);
@@ -152,30 +153,43 @@ RayGrid::Corner RayGrid::castTunnel(Vec3 d) {
                   shadeOf(20000.0 / t)};
 }
 
+// The rays are independent, so the frame's threads cast bands of rows side
+// by side, each with its own scratch intersection; `hit` ends as the last
+// ray's (row 25 of column 40), as when they are cast one after another.
 template <typename Cast>
 void RayGrid::castAll(Cast cast) {
-    for (int row = 0; row < kRows; ++row) {
-        for (int column = 0; column < kColumns; ++column) {
-            const int k = cornerIndex(column, row);
-            corners[k] = cast(rotate(rays[k]), corners[k]);
+    const Vec3 before = hit;
+    forRowBands(kRows, [&](int firstRow, int endRow) {
+        Vec3 scratch = before;
+        for (int row = firstRow; row < endRow; ++row) {
+            for (int column = 0; column < kColumns; ++column) {
+                const int k = cornerIndex(column, row);
+                corners[k] = cast(rotate(rays[k]), corners[k], scratch);
+            }
         }
-    }
+        if (endRow == kRows) hit = scratch;
+    });
 }
 
+RayGrid::Corner RayGrid::castSphere(Vec3 d) { return castSphere(d, hit); }
+RayGrid::Corner RayGrid::castFlat(Vec3 d, const Corner& previous) { return castFlat(d, previous, hit); }
+RayGrid::Corner RayGrid::castPlane(Vec3 d) { return castPlane(d, hit); }
+RayGrid::Corner RayGrid::castTunnel(Vec3 d) { return castTunnel(d, hit); }
+
 void RayGrid::raySphere() {
-    castAll([this](Vec3 d, const Corner&) { return castSphere(d); });
+    castAll([this](Vec3 d, const Corner&, Vec3& at) { return castSphere(d, at); });
 }
 
 void RayGrid::rayFlat() {
-    castAll([this](Vec3 d, const Corner& previous) { return castFlat(d, previous); });
+    castAll([this](Vec3 d, const Corner& previous, Vec3& at) { return castFlat(d, previous, at); });
 }
 
 void RayGrid::rayPlane() {
-    castAll([this](Vec3 d, const Corner&) { return castPlane(d); });
+    castAll([this](Vec3 d, const Corner&, Vec3& at) { return castPlane(d, at); });
 }
 
 void RayGrid::rayTunnel() {
-    castAll([this](Vec3 d, const Corner&) { return castTunnel(d); });
+    castAll([this](Vec3 d, const Corner&, Vec3& at) { return castTunnel(d, at); });
 }
 
 void RayGrid::scrollCoords(int32_t a, int32_t b) {

@@ -82,6 +82,12 @@ public:
     Vec3 rays[kCorners];             // unit screen rays, column-major, never changed
 
 private:
+    // The same, setting `at` instead of `hit`.
+    Corner castSphere(Vec3 d, Vec3& at) const;
+    Corner castFlat(Vec3 d, const Corner& previous, Vec3& at) const;
+    Corner castPlane(Vec3 d, Vec3& at) const;
+    Corner castTunnel(Vec3 d, Vec3& at) const;
+
     template <typename Cast>
     void castAll(Cast cast);
 };

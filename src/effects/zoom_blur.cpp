@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "common/frame_workers.h"
 #include "common/framebuffer.h"
 #include "common/numeric.h"
 
@@ -382,64 +383,120 @@ void blurSpanLeft(uint32_t* dst, const uint32_t* frame, int32_t count, int32_t s
     blurSpan<-1>(dst, frame, count, sx, sy, stepX);
 }
 
+namespace {
+
+// One quadrant of the blur: the rectangle x0..x1-1, y0..y1-1, walked from
+// the centre outward.
+struct Quadrant {
+    bool right;   // walks right from the centre (else left)
+    bool upward;  // walks rows from the centre up (else down)
+    int32_t x0, x1, y0, y1;
+};
+
+struct BlurGeometry {
+    uint32_t* frame;
+    int32_t cx, cy;      // centre in pixels
+    int32_t cx16, cy16;  // centre in 16.16
+    int32_t d;           // 16.16 sample step per pixel
+};
+
+// Blurs the quadrant's rows from its n-th row from the centre on; with
+// skipFirstPixel the first of those rows starts one pixel further out (its
+// first pixel is done).
+void blurQuadrant(const BlurGeometry& g, const Quadrant& q, int32_t n, bool skipFirstPixel) {
+    const int32_t count = q.x1 - q.x0;
+    if (count <= 0 || q.y1 <= q.y0) return;
+    const int32_t firstX = q.right ? q.x0 : q.x1 - 1;
+    const int32_t sx = wrapAdd(g.cx16, wrapMul(wrapSub(firstX, g.cx), g.d));
+    const int32_t stepX = q.right ? g.d : wrapNeg(g.d);
+    const int32_t rows = q.y1 - q.y0;
+    auto rowOf = [&q](int32_t m) { return q.upward ? q.y1 - 1 - m : q.y0 + m; };
+    auto syOf = [&g](int32_t y) { return wrapAdd(g.cy16, wrapMul(wrapSub(y, g.cy), g.d)); };
+    auto span = [&q, &g](uint32_t* dst, int32_t pixels, int32_t x, int32_t y, int32_t step) {
+        if (q.right)
+            blurSpanRight(dst, g.frame, pixels, x, y, step);
+        else
+            blurSpanLeft(dst, g.frame, pixels, x, y, step);
+    };
+    if (skipFirstPixel && n < rows) {
+        const int32_t y = rowOf(n);
+        span(g.frame + y * kFrameWidth + firstX + (q.right ? 1 : -1), count - 1, wrapAdd(sx, stepX), syOf(y), stepX);
+        ++n;
+    }
+    while (n < rows) {
+        const int32_t y = rowOf(n);
+        const int32_t sy = syOf(y);
+        uint32_t* dst = g.frame + y * kFrameWidth + firstX;
+#if defined(__SSE2__)
+        if (n + 1 < rows) {
+            const int32_t nextY = rowOf(n + 1);
+            const int32_t nextSy = syOf(nextY);
+            uint32_t* next = g.frame + nextY * kFrameWidth + firstX;
+            const int32_t lag = spanPairLag(g.frame, dst, next, count, sx, sy, nextSy, stepX, q.right ? 1 : -1);
+            if (lag >= 0) {
+                if (q.right)
+                    blurSpanPair<1>(dst, next, g.frame, count, sx, sy, nextSy, stepX, lag);
+                else
+                    blurSpanPair<-1>(dst, next, g.frame, count, sx, sy, nextSy, stepX, lag);
+                n += 2;
+                continue;
+            }
+        }
+#endif
+        span(dst, count, sx, sy, stepX);
+        ++n;
+    }
+}
+
+// Two quadrants blurred side by side by the frame's threads (one after the
+// other when there is one thread); the caller has made sure neither reads
+// what the other writes. The second may skip its first pixel.
+struct QuadrantPair {
+    const BlurGeometry* g;
+    Quadrant first, second;
+    bool secondSkipsFirstPixel;
+
+    void operator()(int part, int parts) const {
+        if (part == 0) blurQuadrant(*g, first, 0, false);
+        if (part == (parts > 1 ? 1 : 0)) blurQuadrant(*g, second, 0, secondSkipsFirstPixel);
+    }
+};
+
+}  // namespace
+
 void ZoomBlur(uint32_t* frame, int32_t centreX, int32_t centreY, double factor) {
     if (factor > 0.999) return;
     // Below 0.95 the smear would be too long; NaN takes the same floor.
     const double scale = factor > 0.95 ? factor : 0.95;
-    const int32_t d = truncToInt32(scale * 65536);  // 16.16 sample step per pixel
-
-    struct Quadrant {
-        bool right;     // walks right from the centre (else left)
-        bool upward;    // walks rows from the centre up (else down)
-        int32_t x0, x1, y0, y1;
-    };
     const int32_t cx = centreX, cy = centreY;
+    // Centre in 16.16; wrapping arithmetic because a centre far outside the
+    // frame may pass 16 bits (every sample is clamped into the frame anyway).
+    const BlurGeometry g{frame, cx, cy, wrapMul(cx, 65536), wrapMul(cy, 65536), truncToInt32(scale * 65536)};
     const int32_t xl = clampTo(cx, 0, kFrameWidth), yl = clampTo(cy, 0, kFrameHeight);
     // Top right, bottom left, bottom right, top left: the order decides which
     // already-blurred pixels each quadrant samples along the centre lines.
-    const Quadrant quadrants[4] = {{true, true, xl, kFrameWidth, 0, yl},
-                                   {false, false, 0, xl, yl, kFrameHeight},
-                                   {true, false, xl, kFrameWidth, yl, kFrameHeight},
-                                   {false, true, 0, xl, 0, yl}};
-    // Centre in 16.16; wrapping arithmetic because a centre far outside the
-    // frame may pass 16 bits (every sample is clamped into the frame anyway).
-    const int32_t cx16 = wrapMul(cx, 65536), cy16 = wrapMul(cy, 65536);
-    for (const Quadrant& q : quadrants) {
-        const int32_t count = q.x1 - q.x0;
-        if (count <= 0 || q.y1 <= q.y0) continue;
-        const int32_t firstX = q.right ? q.x0 : q.x1 - 1;
-        const int32_t sx = wrapAdd(cx16, wrapMul(wrapSub(firstX, cx), d));
-        const int32_t stepX = q.right ? d : wrapNeg(d);
-        const int32_t rows = q.y1 - q.y0;
-        auto rowOf = [&q](int32_t n) { return q.upward ? q.y1 - 1 - n : q.y0 + n; };
-        auto syOf = [cy16, cy, d](int32_t y) { return wrapAdd(cy16, wrapMul(wrapSub(y, cy), d)); };
-        for (int32_t n = 0; n < rows;) {
-            const int32_t y = rowOf(n);
-            const int32_t sy = syOf(y);
-            uint32_t* dst = frame + y * kFrameWidth + firstX;
-#if defined(__SSE2__)
-            if (n + 1 < rows) {
-                const int32_t nextY = rowOf(n + 1);
-                const int32_t nextSy = syOf(nextY);
-                uint32_t* next = frame + nextY * kFrameWidth + firstX;
-                const int32_t lag = spanPairLag(frame, dst, next, count, sx, sy, nextSy, stepX, q.right ? 1 : -1);
-                if (lag >= 0) {
-                    if (q.right)
-                        blurSpanPair<1>(dst, next, frame, count, sx, sy, nextSy, stepX, lag);
-                    else
-                        blurSpanPair<-1>(dst, next, frame, count, sx, sy, nextSy, stepX, lag);
-                    n += 2;
-                    continue;
-                }
-            }
-#endif
-            if (q.right)
-                blurSpanRight(dst, frame, count, sx, sy, stepX);
-            else
-                blurSpanLeft(dst, frame, count, sx, sy, stepX);
-            ++n;
-        }
+    const Quadrant topRight{true, true, xl, kFrameWidth, 0, yl}, bottomLeft{false, false, 0, xl, yl, kFrameHeight},
+        bottomRight{true, false, xl, kFrameWidth, yl, kFrameHeight}, topLeft{false, true, 0, xl, 0, yl};
+
+    // With the centre inside the frame (a pixel's margin on every side) and
+    // a step below one pixel, a pixel's four samples lie between it and the
+    // centre, at most one column and one row past it towards the centre: a
+    // quadrant reads only itself plus the centre row and column. So the top
+    // right and the bottom left touch nothing of each other; both read the
+    // bottom right's first row or column before it is blurred, as in the
+    // order above. The bottom right reads only itself, and the top left
+    // reads the others only along the centre lines, all blurred by then
+    // except the bottom right's corner pixel (cx, cy), which is done first.
+    // Two pairs of independent quadrants: the same pixels as the four one
+    // after another.
+    if (cx >= 1 && cx <= kFrameWidth - 2 && cy >= 1 && cy <= kFrameHeight - 2) {
+        forEachPart(QuadrantPair{&g, topRight, bottomLeft, false});
+        blurSpanRight(frame + cy * kFrameWidth + cx, frame, 1, g.cx16, g.cy16, g.d);
+        forEachPart(QuadrantPair{&g, topLeft, bottomRight, true});
+        return;
     }
+    const Quadrant inOrder[4] = {topRight, bottomLeft, bottomRight, topLeft};
+    for (const Quadrant& q : inOrder) blurQuadrant(g, q, 0, false);
 }
 
 void zoomFeedback(uint32_t* frame, double amount) {

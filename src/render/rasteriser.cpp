@@ -35,14 +35,14 @@ inline uint32_t shadeTexel(uint32_t light16, uint32_t texel) {
 }  // namespace
 
 void fillShadedTriangle(const RenderVertex& v0, const RenderVertex& v1, const RenderVertex& v2, uint8_t red,
-                        uint8_t green, uint8_t blue, uint32_t* buffer) {
+                        uint8_t green, uint8_t blue, uint32_t* buffer, RowBand rows) {
     Triangle t;
-    if (!raster::setUpTriangle(v0, v1, v2, t)) return;
+    if (!raster::setUpTriangle(v0, v1, v2, t) || !raster::meetsRows(t, rows.begin, rows.end)) return;
     const int32_t dLight = raster::spanGradient(t, t.a->intensity, t.b->intensity, t.c->intensity);
     const int32_t dDepth = raster::spanGradient(t, t.a->depth, t.b->depth, t.c->depth);
     uint32_t* depthBuffer = buffer + kFramePixels;
 
-    raster::scanTriangle<Texturing::None>(t, [&](int32_t row, const EdgeValues& left, const EdgeValues& right) {
+    raster::scanTriangle<Texturing::None>(t, rows.begin, rows.end, [&](int32_t row, const EdgeValues& left, const EdgeValues& right) {
         int32_t x0, x1, skipped;
         if (!clampSpan(left.x >> 16, right.x >> 16, x0, x1, skipped)) return;
         // Span accumulators: depth is the edge value >> 8; light is bits
@@ -65,16 +65,16 @@ void fillShadedTriangle(const RenderVertex& v0, const RenderVertex& v1, const Re
 }
 
 void fillTexturedTriangle(const RenderVertex& v0, const RenderVertex& v1, const RenderVertex& v2,
-                          const uint32_t* texture, uint32_t* buffer) {
+                          const uint32_t* texture, uint32_t* buffer, RowBand rows) {
     Triangle t;
-    if (!raster::setUpTriangle(v0, v1, v2, t)) return;
+    if (!raster::setUpTriangle(v0, v1, v2, t) || !raster::meetsRows(t, rows.begin, rows.end)) return;
     const int32_t dLight = raster::spanGradient(t, t.a->intensity, t.b->intensity, t.c->intensity);
     const int32_t dDepth = raster::spanGradient(t, t.a->depth, t.b->depth, t.c->depth);
     const int32_t dU = truncToInt32(raster::spanGradientF(t, t.a->u, t.b->u, t.c->u, 256.0));
     const int32_t dV = truncToInt32(raster::spanGradientF(t, t.a->v, t.b->v, t.c->v, 256.0));
     uint32_t* depthBuffer = buffer + kFramePixels;
 
-    raster::scanTriangle<Texturing::Affine>(t, [&](int32_t row, const EdgeValues& left, const EdgeValues& right) {
+    raster::scanTriangle<Texturing::Affine>(t, rows.begin, rows.end, [&](int32_t row, const EdgeValues& left, const EdgeValues& right) {
         int32_t x0, x1, skipped;
         if (!clampSpan(left.x >> 16, right.x >> 16, x0, x1, skipped)) return;
         int32_t depth = wrapAdd(left.depth >> 8, wrapMul(dDepth, skipped));
@@ -102,9 +102,9 @@ void fillTexturedTriangle(const RenderVertex& v0, const RenderVertex& v1, const 
 }
 
 void fillPerspectiveTriangle(const RenderVertex& v0, const RenderVertex& v1, const RenderVertex& v2,
-                             const uint32_t* texture, uint32_t* buffer) {
+                             const uint32_t* texture, uint32_t* buffer, RowBand rows) {
     Triangle t;
-    if (!raster::setUpTriangle(v0, v1, v2, t)) return;
+    if (!raster::setUpTriangle(v0, v1, v2, t) || !raster::meetsRows(t, rows.begin, rows.end)) return;
     const int32_t dLight = raster::spanGradient(t, t.a->intensity, t.b->intensity, t.c->intensity);
     const int32_t dDepth = raster::spanGradient(t, t.a->depth, t.b->depth, t.c->depth);
     // Steps of u/z, v/z and 2^24/z over 16 pixels.
@@ -114,7 +114,7 @@ void fillPerspectiveTriangle(const RenderVertex& v0, const RenderVertex& v1, con
     const float dQ16 = static_cast<float>(raster::spanGradientF(t, t.a->invZ, t.b->invZ, t.c->invZ, kBlock));
     uint32_t* depthBuffer = buffer + kFramePixels;
 
-    raster::scanTriangle<Texturing::Perspective>(t, [&](int32_t row, const EdgeValues& left,
+    raster::scanTriangle<Texturing::Perspective>(t, rows.begin, rows.end, [&](int32_t row, const EdgeValues& left,
                                                         const EdgeValues& right) {
         const int32_t xl = left.x >> 16, xr = right.x >> 16;
         int32_t x0, x1, skipped;

@@ -15,19 +15,29 @@
 // Set-up and stepping use 32-bit fixed point; the inner loops use integer
 // additions, table look-ups and one unsigned compare per pixel. Writes are
 // clamped to columns 0..319 and rows 0..199 whatever the vertices hold.
+//
+// Each also takes a band of rows and writes only inside it: the rows are
+// walked as without it, so a triangle drawn band by band gives the pixels
+// it gives drawn whole, and bands of a scene can be drawn side by side.
 #pragma once
 
 #include <cstdint>
 
+#include "common/framebuffer.h"
 #include "render/render_vertex.h"
 
 namespace marrow {
 
+// Rows begin..end-1 of the frame.
+struct RowBand {
+    int32_t begin = 0, end = kFrameHeight;
+};
+
 void fillShadedTriangle(const RenderVertex& a, const RenderVertex& b, const RenderVertex& c, uint8_t red,
-                        uint8_t green, uint8_t blue, uint32_t* buffer);
+                        uint8_t green, uint8_t blue, uint32_t* buffer, RowBand rows = {});
 void fillTexturedTriangle(const RenderVertex& a, const RenderVertex& b, const RenderVertex& c,
-                          const uint32_t* texture, uint32_t* buffer);
+                          const uint32_t* texture, uint32_t* buffer, RowBand rows = {});
 void fillPerspectiveTriangle(const RenderVertex& a, const RenderVertex& b, const RenderVertex& c,
-                             const uint32_t* texture, uint32_t* buffer);
+                             const uint32_t* texture, uint32_t* buffer, RowBand rows = {});
 
 }  // namespace marrow

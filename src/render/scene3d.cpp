@@ -11,6 +11,8 @@
 #include <cstring>
 #include <string>
 
+#include "common/frame_workers.h"
+
 #include "common/framebuffer.h"
 #include "common/numeric.h"
 #include "render/rasteriser.h"
@@ -280,44 +282,54 @@ void Scene3D::bindMaterials() {
     }
 }
 
+// The frame's threads clear and draw bands of rows side by side: every
+// band walks all faces in order, writing only its own rows, so each pixel
+// sees the faces in the same order as when drawn whole.
 void Scene3D::clear() {
-    std::memset(buffer, 0, kFrameBytes);
-    std::memset(buffer + kFramePixels, 0xFF, kFrameBytes);
+    forRowBands(kFrameHeight, [this](int y0, int y1) {
+        const size_t first = static_cast<size_t>(y0) * kFrameWidth;
+        const size_t bytes = static_cast<size_t>(y1 - y0) * kFrameWidth * sizeof(uint32_t);
+        std::memset(buffer + first, 0, bytes);
+        std::memset(buffer + kFramePixels + first, 0xFF, bytes);
+    });
 }
 
 void Scene3D::draw() {
-    for (int32_t m = 0; m < meshCount; ++m) {
-        const RenderMesh& mesh = meshes[m];
-        if (!mesh.visible) continue;
-        for (int32_t k = 0; k < mesh.faceCount; ++k) {
-            const RenderFace& face = mesh.faces[k];
-            if (!face.visible) continue;
-            switch (face.material->shading) {
-                case Shading::Flat: fillShaded(face); break;
-                case Shading::Textured:
-                case Shading::Reflection: fillTextured(face); break;
-                case Shading::TexturedPerspective:
-                case Shading::ReflectionPerspective: fillTexturedPerspective(face); break;
+    forRowBands(kFrameHeight, [this](int y0, int y1) {
+        const RowBand rows{y0, y1};
+        for (int32_t m = 0; m < meshCount; ++m) {
+            const RenderMesh& mesh = meshes[m];
+            if (!mesh.visible) continue;
+            for (int32_t k = 0; k < mesh.faceCount; ++k) {
+                const RenderFace& face = mesh.faces[k];
+                if (!face.visible) continue;
+                switch (face.material->shading) {
+                    case Shading::Flat: fillShaded(face, rows); break;
+                    case Shading::Textured:
+                    case Shading::Reflection: fillTextured(face, rows); break;
+                    case Shading::TexturedPerspective:
+                    case Shading::ReflectionPerspective: fillTexturedPerspective(face, rows); break;
+                }
             }
         }
-    }
+    });
 }
 
-void Scene3D::fillShaded(const RenderFace& face) {
+void Scene3D::fillShaded(const RenderFace& face, RowBand rows) const {
     const RenderMaterial& m = *face.material;
-    fillShadedTriangle(*face.vertex[0], *face.vertex[1], *face.vertex[2], m.red, m.green, m.blue, buffer);
+    fillShadedTriangle(*face.vertex[0], *face.vertex[1], *face.vertex[2], m.red, m.green, m.blue, buffer, rows);
 }
 
-void Scene3D::fillTextured(const RenderFace& face) {
+void Scene3D::fillTextured(const RenderFace& face, RowBand rows) const {
     const uint32_t* texels = face.material->texels();
     if (!texels) return;
-    fillTexturedTriangle(*face.vertex[0], *face.vertex[1], *face.vertex[2], texels, buffer);
+    fillTexturedTriangle(*face.vertex[0], *face.vertex[1], *face.vertex[2], texels, buffer, rows);
 }
 
-void Scene3D::fillTexturedPerspective(const RenderFace& face) {
+void Scene3D::fillTexturedPerspective(const RenderFace& face, RowBand rows) const {
     const uint32_t* texels = face.material->texels();
     if (!texels) return;
-    fillPerspectiveTriangle(*face.vertex[0], *face.vertex[1], *face.vertex[2], texels, buffer);
+    fillPerspectiveTriangle(*face.vertex[0], *face.vertex[1], *face.vertex[2], texels, buffer, rows);
 }
 
 }  // namespace marrow

@@ -31,6 +31,7 @@
 #include <string>
 
 #include "render/pixmap.h"
+#include "render/rasteriser.h"
 #include "render/render_vertex.h"
 #include "render/shading.h"
 #include "scene/orin.h"
@@ -139,9 +140,9 @@ public:
     void render(int32_t keyframe);
     void draw();
 
-    void fillShaded(const RenderFace& face);
-    void fillTextured(const RenderFace& face);
-    void fillTexturedPerspective(const RenderFace& face);
+    void fillShaded(const RenderFace& face, RowBand rows) const;
+    void fillTextured(const RenderFace& face, RowBand rows) const;
+    void fillTexturedPerspective(const RenderFace& face, RowBand rows) const;
 
     orin_scene* scene = nullptr;
     orin_camera* camera = nullptr;

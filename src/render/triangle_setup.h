@@ -121,11 +121,18 @@ inline double spanGradientF(const Triangle& t, float qa, float qb, float qc, dou
     return (static_cast<double>(qc - qa) * t.f + static_cast<double>(qa - qb)) * scale / t.w;
 }
 
+// Whether the triangle has a row in firstRow..endRow-1 (rows A.sy up to,
+// not including, C.sy).
+inline bool meetsRows(const Triangle& t, int32_t firstRow, int32_t endRow) {
+    return t.c->sy > firstRow && t.a->sy < endRow;
+}
+
 // Walks the rows of the triangle and calls span(row, left, right) for each
 // row on the screen. Rows run from A.sy for H rows (C's row is not drawn);
 // the short edge switches to its lower half on B's row.
+// Rows outside `rows` are walked (the edges step the same) but not drawn.
 template <Texturing T, typename Span>
-inline void scanTriangle(const Triangle& t, Span&& span) {
+inline void scanTriangle(const Triangle& t, int32_t firstRow, int32_t endRow, Span&& span) {
     const RenderVertex& A = *t.a;
     const RenderVertex& B = *t.b;
     const EdgeValues longStep = edgeStep<T>(A, *t.c, t.h);
@@ -153,7 +160,7 @@ inline void scanTriangle(const Triangle& t, Span&& span) {
 
     int32_t row = A.sy;
     int32_t remaining = t.h;
-    while (remaining > 0 && row < kFrameHeight) {
+    while (remaining > 0 && row < endRow) {
         if (remaining == t.h2) {
             if (t.w > 0) {
                 left = edgeStart<T>(B);
@@ -175,7 +182,7 @@ inline void scanTriangle(const Triangle& t, Span&& span) {
             remaining -= skip;
             continue;
         }
-        span(row, left, right);
+        if (row >= firstRow) span(row, left, right);
         edgeAdvance<T>(left, leftStep, 1);
         right.x = wrapAdd(right.x, rightStep.x);
         ++row;
