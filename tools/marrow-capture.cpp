@@ -26,6 +26,7 @@
 #include "app/frame_loop.h"
 #include "app/timeline.h"
 #include "common/frame_hash.h"
+#include "common/frame_workers.h"
 #include "common/framebuffer.h"
 #include "label_font.h"
 #include "platform/sound_system.h"
@@ -45,11 +46,13 @@ struct Options {
     std::string sheet;
     std::string video;
     bool hashes = false;
+    int threads = 0;  // 0: one per core
 };
 
 const char* kUsage =
     "usage: marrow-capture [--data DIR] [--fps N] [--from T] [--to T]\n"
     "                      [--at T [T ...] [--out DIR]] [--sheet FILE.png] [--video FILE.mp4] [--hashes]\n"
+    "                      [--threads N]\n"
     "\n"
     "Renders the presentation headless, composing every frame from --from (default 0) at\n"
     "--fps frames a second (default 60), as the program would at that frame rate.\n"
@@ -59,7 +62,8 @@ const char* kUsage =
     "  --sheet FILE   write a contact sheet, one labelled thumbnail per timeline interval\n"
     "  --video FILE   pipe every frame into ffmpeg, with music/demo.mp3 muxed in\n"
     "  --hashes       print one line per frame: the time and a 64-bit hash of its pixels\n"
-    "  --from, --to   the range of music time to render (default: 0 to the soundtrack's end)\n";
+    "  --from, --to   the range of music time to render (default: 0 to the soundtrack's end)\n"
+    "  --threads N    draw each frame with N threads (default: one per core; the frames are the same)\n";
 
 bool parseNumber(const char* text, double& value) {
     char* end = nullptr;
@@ -174,6 +178,12 @@ int main(int argc, char** argv) {
             } else {
                 o.to = value;
             }
+        } else if (a == "--threads") {
+            const char* v = needValue(a.c_str());
+            double value = 0;
+            if (!v || !parseNumber(v, value) || value != std::floor(value) || value < 1 || value > 64)
+                return usageError("--threads wants a whole number from 1 to 64");
+            o.threads = static_cast<int>(value);
         } else if (a == "--data" || a == "--out" || a == "--sheet" || a == "--video") {
             const char* v = needValue(a.c_str());
             if (!v) return usageError(a + " wants a path");
@@ -232,6 +242,7 @@ int main(int argc, char** argv) {
         }
     }
 
+    startFrameWorkers(o.threads);
     initDemo();
 
     // Every regular frame up to the last instant anything needs.

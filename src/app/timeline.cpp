@@ -10,6 +10,7 @@
 
 #include "app/demo_init.h"
 #include "app/demo_resources.h"
+#include "common/frame_workers.h"
 #include "common/framebuffer.h"
 #include "common/numeric.h"
 #include "effects/bump_map.h"
@@ -129,6 +130,36 @@ void showScene(Scene3D& s, const Now& now, double start, bool reduce) {
     s.draw();
 }
 
+// A scene drawn by a worker thread while the caller composes layers that do
+// not touch it (effects, the plasma); finish() waits for it, before anything
+// reads the scene's buffer. Only one scene is drawn at a time: they share the
+// scene library's state. Without a free worker the scene is drawn at once.
+class SceneInBackground {
+public:
+    SceneInBackground(Scene3D& s, const Now& now, double start, bool reduce)
+        : scene_(s), now_(now), start_(start), reduce_(reduce) {
+        startBackground([](void* self) { static_cast<SceneInBackground*>(self)->draw(); }, this);
+    }
+    ~SceneInBackground() { finish(); }
+    SceneInBackground(const SceneInBackground&) = delete;
+    SceneInBackground& operator=(const SceneInBackground&) = delete;
+
+    Scene3D& finish() {
+        if (!finished_) finishBackground();
+        finished_ = true;
+        return scene_;
+    }
+
+private:
+    void draw() { showScene(scene_, now_, start_, reduce_); }
+
+    Scene3D& scene_;
+    const Now now_;
+    const double start_;
+    const bool reduce_;
+    bool finished_ = false;
+};
+
 void bumpLight(const Now& now, int32_t& lightX, int32_t& lightY) {
     const float n = noise1d(now.effectTime, 1, 1.0f);
     lightX = truncToInt32(n * 48.0f + 160.0f);
@@ -180,11 +211,11 @@ void flatGrid(uint32_t* dst, const Now& now) {
 // scene3 from 42.4 s with the lettering rippling over it (drawn through
 // `work`, clamped after the ripple) and sparks at its centre.
 void letteredScene3(uint32_t* work, const Now& now) {
-    showScene(scene3, now, 42.4, true);
+    SceneInBackground scene(scene3, now, 42.4, true);
     plasma->plasmaRipple(now.phase, 0.9 * now.time, 12000);
     plasma->clampTexCoords();
     plasma->plasmaDraw(work, tfont1.pixels);
-    addSaturate(scene3.buffer, work);
+    addSaturate(scene.finish().buffer, work);
     sparks(scene3.buffer, now, 0, 0);
 }
 
@@ -211,24 +242,28 @@ void beatGrid(const Now& now) {
     channelFlip->apply(frameA, frameA);
 }
 
-// "THE END" rippling over frameA (drawn through frameD, clamped after the
-// draw), then frameA's motion blur: the close of 180 to 235 s.
-void theEndOver(const Now& now) {
+// "THE END" rippling into frameD (clamped after the draw), added over
+// frameA, then frameA's motion blur: the close of 180 to 235 s. The ripple
+// is drawn while a worker draws the scene under it.
+void theEndRipple(const Now& now) {
     plasma->plasmaRipple(now.phase, 2.9 * now.time, 15000);
     plasma->plasmaDraw(frameD, theend.pixels);
     plasma->clampTexCoords();
+}
+
+void theEndOver() {
     addSaturate(frameA, frameD);
     motionBlur->apply(frameA, frameA);
 }
 
 // neki from 235 s, the stretch that also fades out from 258 s.
 void nekiFinale(const Now& now) {
-    showScene(neki, now, 89.0, true);
-    copyFrame(frameA, neki.buffer);
-    beatFilters(frameA, now, 1 | 2 | 8);
+    SceneInBackground scene(neki, now, 89.0, true);
     plasma->plasmaRipple(now.phase, 2.9 * now.time, 10000);
     plasma->clampTexCoords();
     plasma->plasmaDraw(frameD, tfont2.pixels);
+    copyFrame(frameA, scene.finish().buffer);
+    beatFilters(frameA, now, 1 | 2 | 8);
     addSaturate(frameA, frameD);
     motionBlur->apply(frameA, frameA);
 }
@@ -237,9 +272,10 @@ void nekiFinale(const Now& now) {
 // to the straight tunnel, with text2 glitching over both. Into frameD.
 void scene1IntoTunnel(const Now& now) {
     const double t = now.time;
-    showScene(scene1, now, 27.0, false);
-    fade(still0.pixels, scene1.buffer, scene1.buffer, (t - 27.0) * fade_rate::kScene1);
+    SceneInBackground scene(scene1, now, 27.0, false);
     tunnelShaded(frameA, now, true);
+    scene.finish();
+    fade(still0.pixels, scene1.buffer, scene1.buffer, (t - 27.0) * fade_rate::kScene1);
     fade(scene1.buffer, frameA, frameD, (t - 29.1) * fade_rate::kPicture);
     blockGlitch(frameD, text2.pixels, now.phase, 1);
 }
@@ -261,14 +297,14 @@ void flatIntoPlane(const Now& now) {
 // 150 to 180 s: the beat grid with the emblem rippling into it, and the
 // greetings scene, blurred, added on top. Into frameD.
 void gridWithGreetings(const Now& now) {
+    SceneInBackground scene(greets, now, 89.0, true);
     beatGrid(now);
     plasma->plasmaRipple(now.phase, 2.9 * now.time, 15000);
     plasma->plasmaDraw(frameD, ug.pixels);
     plasma->clampTexCoords();
     addSaturate(frameA, frameD);
     copyFrame(frameD, frameA);
-    showScene(greets, now, 89.0, true);
-    copyFrame(frameA, greets.buffer);
+    copyFrame(frameA, scene.finish().buffer);
     motionBlur->apply(frameA, frameA);
     addSaturate(frameD, frameA);
 }
@@ -278,6 +314,7 @@ void gridWithGreetings(const Now& now) {
 void beatFilters(uint32_t* buf, double time, int bits) { beatFilters(buf, Now::at(time), bits); }
 
 uint32_t* composeFrame(double time) {
+    wakeFrameWorkers();
     const Now now = Now::at(time);
     const double t = time;
     uint32_t* const A = frameA;
@@ -372,14 +409,15 @@ uint32_t* composeFrame(double time) {
             bumpMap(B, B, lightX, lightY);
             fade(A, B, D, (t - 35.4) * fade_rate::kPicture);
             return D;
-        case 12:  // 37.5: stripes into scene2
+        case 12: {  // 37.5: stripes into scene2
             motionBlur->reset();
+            SceneInBackground scene(scene2, now, 37.5, true);
             stripes->render(A, nullptr, now.effectTime);
             bumpLight(now, lightX, lightY);
             bumpMap(A, A, lightX, lightY);
-            showScene(scene2, now, 37.5, true);
-            fade(A, scene2.buffer, D, (t - 37.5) * fade_rate::kPicture);
+            fade(A, scene.finish().buffer, D, (t - 37.5) * fade_rate::kPicture);
             return D;
+        }
         case 13:  // 39.6
             showScene(scene2, now, 37.5, true);
             return scene2.buffer;
@@ -409,18 +447,20 @@ uint32_t* composeFrame(double time) {
             fade(B, A, D, (t - 65.0) * fade_rate::kOneSecond);
             motionBlur->apply(D, D);
             return D;
-        case 20:  // 66.0: the sphere with the credits added
+        case 20: {  // 66.0: the sphere with the credits added
+            SceneInBackground scene(credits, now, 66.0, false);
             sphereShaded(D, now);
-            showScene(credits, now, 66.0, false);
-            addSaturate(D, credits.buffer);
+            addSaturate(D, scene.finish().buffer);
             motionBlur->apply(D, D);
             return D;
-        case 21:  // 78.0: into the canyon
+        }
+        case 21: {  // 78.0: into the canyon
+            SceneInBackground scene(canyon, now, 78.0, false);
             sphereShaded(A, now);
-            showScene(canyon, now, 78.0, false);
-            fade(A, canyon.buffer, D, (t - 78.0) * fade_rate::kOneSecond);
+            fade(A, scene.finish().buffer, D, (t - 78.0) * fade_rate::kOneSecond);
             motionBlur->apply(D, D);
             return D;
+        }
         case 22:  // 79.0: the canyon flashing on the beat
             showScene(canyon, now, 78.0, false);
             beatFilters(canyon.buffer, now, 1);
@@ -454,20 +494,24 @@ uint32_t* composeFrame(double time) {
         case 28:  // 150.0: with the emblem plasma and the greetings
             gridWithGreetings(now);
             return D;
-        case 29:  // 180.0: neki with the ribbon and "THE END"
-            showScene(neki, now, 89.0, true);
-            copyFrame(A, neki.buffer);
+        case 29: {  // 180.0: neki with the ribbon and "THE END"
+            SceneInBackground scene(neki, now, 89.0, true);
+            theEndRipple(now);
+            copyFrame(A, scene.finish().buffer);
             beatFilters(A, now, 1 | 2);
             spiralRibbon(now.phase, A);
             beatFilters(A, now, 8);
-            theEndOver(now);
+            theEndOver();
             return A;
-        case 30:  // 210.0: the finale scene
-            showScene(scene6, now, 210.0, true);
-            copyFrame(A, scene6.buffer);
+        }
+        case 30: {  // 210.0: the finale scene
+            SceneInBackground scene(scene6, now, 210.0, true);
+            theEndRipple(now);
+            copyFrame(A, scene.finish().buffer);
             beatFilters(A, now, 15);
-            theEndOver(now);
+            theEndOver();
             return A;
+        }
         case 31:  // 235.0: neki again
             nekiFinale(now);
             return A;
