@@ -9,6 +9,12 @@
 // of the interval it starts again at the interval's start. The figure is ms
 // per frame of composeFrame alone.
 //
+// interval_all/FROM-TO and presentation_all/... are the same with the
+// frame's work shared by all the machine's cores (the frame worker pool);
+// their figure is the wall-clock time per frame, since the benchmark
+// thread's CPU time leaves out what the workers did. All other benchmarks
+// run on one core.
+//
 // startup/init_demo runs initDemo in a fresh child process each iteration
 // (the real start-up: nothing loaded yet), timed inside the child.
 // startup/soundtrack_open opens and starts the soundtrack as the program does
@@ -31,6 +37,7 @@
 #include "app/demo_init.h"
 #include "app/demo_resources.h"
 #include "app/timeline.h"
+#include "common/frame_workers.h"
 #include "bench_common.h"
 #include "platform/music.h"
 #include "platform/sound_system.h"
@@ -191,12 +198,19 @@ void BM_SoundtrackOpen(benchmark::State& state) {
     }
 }
 
-void BM_Interval(benchmark::State& state, double from, double to) {
+// Uses all the started frame threads while it lives, then one again.
+struct AllCores {
+    explicit AllCores(bool on) { marrow::useFrameThreads(on ? 64 : 1); }
+    ~AllCores() { marrow::useFrameThreads(1); }
+};
+
+void BM_Interval(benchmark::State& state, double from, double to, bool allCores) {
     std::string error;
     if (!ensurePresentation(error)) {
         state.SkipWithError(error.c_str());
         return;
     }
+    const AllCores cores(allCores);
     Presentation& p = presentation();
     const int64_t first = firstFrameAt(from), end = firstFrameAt(to);
     if (p.frame > end) p.frame = 0;  // an earlier interval than the last one run: play again from 0
@@ -205,21 +219,24 @@ void BM_Interval(benchmark::State& state, double from, double to) {
         benchmark::DoNotOptimize(marrow::composeFrame(timeOf(p.frame)));
         if (++p.frame >= end) p.frame = first;
     }
+    marrow::bench::setNsPerPixel(state);
 }
 
 // The whole script once, frame by frame from 0: the mean cost of a frame.
-void BM_WholePass(benchmark::State& state) {
+void BM_WholePass(benchmark::State& state, bool allCores) {
     std::string error;
     if (!ensurePresentation(error)) {
         state.SkipWithError(error.c_str());
         return;
     }
+    const AllCores cores(allCores);
     Presentation& p = presentation();
     p.frame = 0;
     for (auto _ : state) {
         benchmark::DoNotOptimize(marrow::composeFrame(timeOf(p.frame)));
         ++p.frame;
     }
+    marrow::bench::setNsPerPixel(state);
 }
 
 void BM_LoadScene(benchmark::State& state, const char* name) {
@@ -286,18 +303,27 @@ const bool g_registered = [] {
     using benchmark::RegisterBenchmark;
     RegisterBenchmark("startup/init_demo", BM_InitDemo)->UseManualTime()->Unit(benchmark::kMillisecond);
     RegisterBenchmark("startup/soundtrack_open", BM_SoundtrackOpen)->UseManualTime()->Unit(benchmark::kMillisecond);
-    // In order, so each interval is reached by playing forward.
+    // In order, so each interval is reached by playing forward; one core and
+    // all cores one after the other, under the same load of the machine.
     double from = 0.0;
     for (int i = 0; i < marrow::kThresholdCount; ++i) {
         const double to = marrow::kThresholds[i];
-        const std::string name = "interval/" + seconds(from) + "-" + seconds(to);
-        RegisterBenchmark(name.c_str(), BM_Interval, from, to)->Unit(benchmark::kMillisecond);
+        const std::string span = seconds(from) + "-" + seconds(to);
+        RegisterBenchmark(("interval/" + span).c_str(), BM_Interval, from, to, false)->Unit(benchmark::kMillisecond);
+        RegisterBenchmark(("interval_all/" + span).c_str(), BM_Interval, from, to, true)
+            ->UseRealTime()
+            ->Unit(benchmark::kMillisecond);
         from = to;
     }
     const double end = marrow::kThresholds[marrow::kThresholdCount - 1];
-    RegisterBenchmark(("presentation/0.0-" + seconds(end)).c_str(), BM_WholePass)
+    RegisterBenchmark(("presentation/0.0-" + seconds(end)).c_str(), BM_WholePass, false)
         ->Iterations(firstFrameAt(end))
         ->Repetitions(1)
+        ->Unit(benchmark::kMillisecond);
+    RegisterBenchmark(("presentation_all/0.0-" + seconds(end)).c_str(), BM_WholePass, true)
+        ->Iterations(firstFrameAt(end))
+        ->Repetitions(1)
+        ->UseRealTime()
         ->Unit(benchmark::kMillisecond);
     for (int i = 0; i < marrow::kSceneCount; ++i)
         RegisterBenchmark((std::string("scene/") + kSceneNames[i]).c_str(), BM_SceneFrame, i)

@@ -24,6 +24,7 @@ namespace marrow {
 
 int startFrameWorkers(int) { return 1; }
 int frameThreads() { return 1; }
+void useFrameThreads(int) {}
 void wakeFrameWorkers() {}
 void runParts(PartJob job, void* context) { job(context, 0, 1); }
 void startBackground(Task task, void* context) { task(context); }
@@ -78,6 +79,7 @@ public:
     explicit Pool(int workers) {
         threads_.reserve(static_cast<size_t>(workers));
         for (int i = 0; i < workers; ++i) threads_.emplace_back(&Pool::serve, this, i == 0);
+        used_ = workers + 1;
     }
 
     ~Pool() {
@@ -86,14 +88,21 @@ public:
         for (std::thread& t : threads_) t.join();
     }
 
-    int threads() const { return static_cast<int>(threads_.size()) + 1; }
+    int threads() const { return used_; }
 
-    void wake() { wakeAll(); }
+    void use(int n) {
+        const int started = static_cast<int>(threads_.size()) + 1;
+        used_ = n < 1 ? 1 : (n > started ? started : n);
+    }
+
+    void wake() {
+        if (used_ > 1) wakeAll();
+    }
 
     void runParts(PartJob job, void* context) {
         // While the first worker holds a background task the others (if any)
         // still share the job.
-        const int helpers = static_cast<int>(threads_.size()) - (background_ ? 1 : 0);
+        const int helpers = used_ - 1 - (background_ ? 1 : 0);
         if (helpers <= 0) {
             job(context, 0, 1);
             return;
@@ -120,7 +129,7 @@ public:
     }
 
     void startBackground(Task task, void* context) {
-        if (background_ || threads_.empty()) {
+        if (background_ || used_ <= 1) {
             task(context);
             return;
         }
@@ -198,6 +207,7 @@ private:
     }
 
     std::vector<std::thread> threads_;
+    int used_ = 1;  // threads in use, the caller included: the caller's own record
     std::atomic<bool> stopping_{false};
     std::atomic<uint32_t> wake_{0};
     std::atomic<int> sleepers_{0};
@@ -230,6 +240,10 @@ int startFrameWorkers(int threads) {
 }
 
 int frameThreads() { return pool ? pool->threads() : 1; }
+
+void useFrameThreads(int n) {
+    if (pool) pool->use(n);
+}
 
 void wakeFrameWorkers() {
     if (pool) pool->wake();

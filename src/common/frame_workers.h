@@ -36,12 +36,18 @@ namespace marrow {
 // the caller included.
 int startFrameWorkers(int threads);
 
+// Lets frames use at most n of the started threads (n >= 1, the caller
+// included; more than started counts as all): 1 makes every call run on the
+// caller, as without a pool. For measuring one core against all.
+void useFrameThreads(int n);
+
 // Rouses sleeping workers ahead of work to come (a frame about to be
 // composed), so they are polling by the time it is handed out.
 void wakeFrameWorkers();
 
 // The threads frames are drawn with, the caller included (1 before
-// startFrameWorkers and in a build without threads).
+// startFrameWorkers and in a build without threads), within the limit of
+// useFrameThreads.
 int frameThreads();
 
 using PartJob = void (*)(void* context, int part, int parts);
