@@ -74,7 +74,9 @@ fuzz: deps
 # float-cast-overflow and signed overflow; the first report aborts the test),
 # a headless pass over the whole presentation (every frame from 0 to 262 s at
 # 30 frames a second) in the same build, then the console's threads under
-# ThreadSanitizer. Any report fails.
+# ThreadSanitizer, with the frame worker pool's tests, the effects' tests (run
+# with three frame threads) and a headless pass on two threads. Any report
+# fails.
 #
 # Mesa's DRI driver, loaded when SDL uses OpenGL on the virtual X server, is
 # kept mapped until exit (scripts/keep-dri-loaded.c): unloaded, the blocks
@@ -97,8 +99,13 @@ sanitize: deps
 		--hashes >capture-hashes.txt
 	@echo "headless pass: $$(wc -l <$(SANITIZE_BUILD)/capture-hashes.txt) frames"
 	@cmake -S . -B $(TSAN_BUILD) -DMARROW_TSAN=ON >/dev/null
-	@cmake --build $(TSAN_BUILD) -j $(JOBS) --target test_console
+	@cmake --build $(TSAN_BUILD) -j $(JOBS) --target test_console test_common test_effects marrow-capture
 	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 tests/test_console
+	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1 tests/test_common --gtest_filter='FrameWorkers*'
+	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1 tests/test_effects
+	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1 ./marrow-capture --data $(CURDIR)/$(SANITIZE_BUILD)/demo \
+		--threads 2 --fps 6 --from 0 --to 262 --hashes >capture-hashes.txt
+	@echo "headless pass on two threads under ThreadSanitizer: $$(wc -l <$(TSAN_BUILD)/capture-hashes.txt) frames"
 
 # The presentation in a web browser, built with Debian's emscripten into
 # $(WEB): the page, its script, the WebAssembly program and the data packed

@@ -1,7 +1,8 @@
 // Nothing is allocated while frames are composed: every buffer, table and
 // effect object exists once initDemo() has returned. This binary replaces
 // malloc and friends with counting versions (operator new goes through
-// malloc), loads the generated data set and composes a whole pass.
+// malloc), loads the generated data set and composes a whole pass with the
+// frame worker pool.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 
 #include "app/demo_init.h"
 #include "app/timeline.h"
+#include "common/frame_workers.h"
 
 extern "C" {
 void* __libc_malloc(size_t);
@@ -58,6 +60,8 @@ TEST(NoAllocation, ComposingAWholePassAllocatesNothing) {
     const std::string data = std::string(MARROW_BUILD_DIR) + "/demo";
     ASSERT_EQ(chdir(data.c_str()), 0) << data;
     testing::internal::CaptureStderr();  // the start-up log
+    // The worker threads share the frames' work, as in the presentation.
+    ASSERT_EQ(marrow::startFrameWorkers(3), 3);
     marrow::initDemo();
     testing::internal::GetCapturedStderr();
 

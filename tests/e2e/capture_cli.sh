@@ -9,6 +9,8 @@ data="$build/demo"
 "$cap" --help | grep -q "usage: marrow-capture" && ok "--help" || fail "--help"
 "$cap" --fps nonsense --hashes >/dev/null 2>&1; [[ $? -eq 2 ]] && ok "bad --fps: status 2" || fail "bad --fps"
 "$cap" >/dev/null 2>&1; [[ $? -eq 2 ]] && ok "nothing to do: status 2" || fail "no mode"
+"$cap" --threads 0 --hashes >/dev/null 2>"$work/err"; rc=$?
+[[ $rc -eq 2 ]] && grep -q -- "--threads wants" "$work/err" && ok "bad --threads: status 2" || fail "bad --threads ($rc)"
 "$cap" --data /no/such/dir --hashes --to 0.1 >/dev/null 2>"$work/err"; rc=$?
 [[ $rc -eq 1 ]] && grep -q "/no/such/dir" "$work/err" && ok "missing data dir named" || fail "missing data dir ($rc)"
 
