@@ -8,6 +8,7 @@
 // screen. Light is 8.24 fixed point (1.0 = 2^24) with no ambient term.
 #include <cmath>
 
+#include "common/frame_workers.h"
 #include "common/numeric.h"
 #include "render/scene3d.h"
 #include "common/mathfn.h"
@@ -165,13 +166,25 @@ void Scene3D::buildClipPlanes() {
 }
 
 void Scene3D::lightAndMap(RenderMesh& mesh, const orin_object& source) {
+    // Every vertex is lit and mapped on its own (lights in order, then the
+    // mapping, then the clamp), so large meshes are shared out in spans of
+    // vertices among the frame's threads; small ones are not worth the hand-over.
+    constexpr int32_t kSharedFrom = 512;
+    if (mesh.sourceVertexCount >= kSharedFrom)
+        forSpans(mesh.sourceVertexCount, [&](int begin, int end) { lightAndMapVertices(mesh, source, begin, end); });
+    else
+        lightAndMapVertices(mesh, source, 0, mesh.sourceVertexCount);
+
+    if (mesh.sourceFaceCount > 0 && (mesh.faces[0].wrap & 3) != 0) wrapTextures(mesh);
+}
+
+void Scene3D::lightAndMapVertices(RenderMesh& mesh, const orin_object& source, int32_t begin, int32_t end) const {
     const orin_object* object = &source;
-    const int32_t count = mesh.sourceVertexCount;
-    for (int32_t i = 0; i < count; ++i) mesh.vertices[i].intensity = 0;
+    for (int32_t i = begin; i < end; ++i) mesh.vertices[i].intensity = 0;
 
     for (int32_t l = 0; l < omniCount; ++l) {
         const OmniLight& light = omniLights[l];
-        for (int32_t i = 0; i < count; ++i) {
+        for (int32_t i = begin; i < end; ++i) {
             const orin_vertex& src = object->vertices[i];
             orin_vector L;
             const float dist = fromLight(src.world, light.position, L);
@@ -182,7 +195,7 @@ void Scene3D::lightAndMap(RenderMesh& mesh, const orin_object& source) {
     }
     for (int32_t l = 0; l < spotCount; ++l) {
         const SpotLight& light = spotLights[l];
-        for (int32_t i = 0; i < count; ++i) {
+        for (int32_t i = begin; i < end; ++i) {
             const orin_vertex& src = object->vertices[i];
             orin_vector L;
             const float dist = fromLight(src.world, light.position, L);
@@ -205,15 +218,13 @@ void Scene3D::lightAndMap(RenderMesh& mesh, const orin_object& source) {
         const bool affine = shading == Shading::Reflection;
         const float centre = affine ? kReflectCentre16_16 : kReflectCentre8_24;
         const float scale = affine ? kReflectRadius16_16 : kReflectRadius8_24;
-        for (int32_t i = 0; i < count; ++i) {
+        for (int32_t i = begin; i < end; ++i) {
             mesh.vertices[i].u = centre - object->vertices[i].camera_normal.x * scale;
             mesh.vertices[i].v = centre - object->vertices[i].camera_normal.y * scale;
         }
     }
-    for (int32_t i = 0; i < count; ++i)
+    for (int32_t i = begin; i < end; ++i)
         if (mesh.vertices[i].intensity > 0xFFFFFF) mesh.vertices[i].intensity = 0xFFFFFF;
-
-    if (mesh.sourceFaceCount > 0 && (mesh.faces[0].wrap & 3) != 0) wrapTextures(mesh);
 }
 
 void Scene3D::wrapTextures(RenderMesh& mesh) {

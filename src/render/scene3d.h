@@ -140,6 +140,8 @@ public:
     void render(int32_t keyframe);
     void draw();
 
+    // Lights, maps and clamps vertices begin..end-1 of a mesh.
+    void lightAndMapVertices(RenderMesh& mesh, const orin_object& object, int32_t begin, int32_t end) const;
     void fillShaded(const RenderFace& face, RowBand rows) const;
     void fillTextured(const RenderFace& face, RowBand rows) const;
     void fillTexturedPerspective(const RenderFace& face, RowBand rows) const;
