@@ -122,11 +122,17 @@ void fillFrame(uint32_t* buf, uint32_t value) {
     for (int i = 0; i < kFramePixels; ++i) buf[i] = value;
 }
 
-void showScene(Scene3D& s, const Now& now, double start, bool reduce) {
+// The scene at the time: its keyframe, cleared buffer and triangles (the
+// scene library's part), not yet drawn.
+void prepareScene(Scene3D& s, const Now& now, double start, bool reduce) {
     s.frame = truncToInt32((now.time - start) * keyframesPerSecond(s));
     if (reduce) reduceFrame(s);
     s.clear();
     s.render(s.frame);
+}
+
+void showScene(Scene3D& s, const Now& now, double start, bool reduce) {
+    prepareScene(s, now, start, reduce);
     s.draw();
 }
 
@@ -467,8 +473,13 @@ uint32_t* composeFrame(double time) {
             motionBlur->apply(canyon.buffer, canyon.buffer);
             return canyon.buffer;
         case 23:  // 89.0: canyon into the triangles
-            showScene(canyon, now, 78.0, true);
-            showScene(triangle, now, 89.0, true);
+            // Drawing uses only a scene's own arrays, so a worker draws the
+            // canyon while the scene library works out the triangles.
+            prepareScene(canyon, now, 78.0, true);
+            startBackground([](void*) { canyon.draw(); }, nullptr);
+            prepareScene(triangle, now, 89.0, true);
+            finishBackground();
+            triangle.draw();
             fade(canyon.buffer, triangle.buffer, D, (t - 89.0) * fade_rate::kOneSecond);
             beatFilters(D, now, 1);
             motionBlur->apply(D, D);
