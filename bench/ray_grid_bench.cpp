@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "bench_common.h"
+#include "common/cpu_features.h"
 #include "common/framebuffer.h"
 #include "common/numeric.h"
 #include "effects/ray_grid.h"
@@ -58,7 +59,10 @@ void BM_RayGridFrame(benchmark::State& state) {
 // Named by shape: tunnel, sphere, flat, plane.
 BENCHMARK(BM_RayGridFrame)->Name("effect/ray_grid/frame")->ArgName("shape")->Arg(kTunnel)->Arg(kSphere)->Arg(kFlat)->Arg(kPlane);
 
+// avx2:0 forces the baseline path, avx2:1 takes AVX2 where the processor has
+// it (the shaded blocks only).
 void BM_RayGridDrawBlocks(benchmark::State& state) {
+    marrow::allowAvx2(state.range(1) != 0);
     auto grid = std::make_unique<marrow::RayGrid>();
     std::vector<uint32_t> tex = benchTexture(), frame(marrow::kFramePixels);
     setAngles(*grid, 16.0);
@@ -73,7 +77,13 @@ void BM_RayGridDrawBlocks(benchmark::State& state) {
         benchmark::ClobberMemory();
     }
     marrow::bench::setNsPerPixel(state);
+    marrow::allowAvx2(true);
 }
-BENCHMARK(BM_RayGridDrawBlocks)->Name("effect/ray_grid/draw_blocks")->ArgName("shaded")->Arg(0)->Arg(1);
+BENCHMARK(BM_RayGridDrawBlocks)
+    ->Name("effect/ray_grid/draw_blocks")
+    ->ArgNames({"shaded", "avx2"})
+    ->Args({0, 1})
+    ->Args({1, 0})
+    ->Args({1, 1});
 
 }  // namespace

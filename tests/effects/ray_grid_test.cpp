@@ -12,6 +12,7 @@
 
 #include "common/framebuffer.h"
 #include "common/numeric.h"
+#include "common/cpu_features.h"
 #include "effects/ray_grid.h"
 #include "frame_compare.h"
 
@@ -424,12 +425,18 @@ TEST(RayGridFrames, EveryShapeMatchesReference) {
             for (const Corner& k : grid->corners) beyond += k.u == INT32_MIN || k.v == INT32_MIN;
             EXPECT_GT(beyond, 0);
         }
-        if (c.shaded)
-            grid->drawBlocksShaded(got.data(), tex.data());
-        else
-            grid->drawBlocks(got.data(), tex.data());
         refDraw(gridCorners(*grid), tex.data(), c.shaded, want.data());
-        expectFramesEqual(got, want);
+        // The baseline path and, where the processor has it, the AVX2 one.
+        for (const bool avx2 : {false, true}) {
+            SCOPED_TRACE(avx2 ? "AVX2" : "baseline");
+            allowAvx2(avx2);
+            if (c.shaded)
+                grid->drawBlocksShaded(got.data(), tex.data());
+            else
+                grid->drawBlocks(got.data(), tex.data());
+            expectFramesEqual(got, want);
+        }
+        allowAvx2(true);
     }
 }
 
