@@ -17,13 +17,6 @@
 namespace marrow {
 namespace {
 
-std::vector<uint32_t> randomFrame(uint32_t seed) {
-    std::mt19937 gen(seed);
-    std::vector<uint32_t> f(kFramePixels);
-    for (uint32_t& p : f) p = gen();  // top byte too: it must be ignored
-    return f;
-}
-
 TEST(ZoomWeights, EveryEntrySumsTo256AndTheLastMayBeMinusOne) {
     buildZoomWeights(20);
     buildZoomWeights(12);
