@@ -93,6 +93,28 @@ void drawGlowSprite(int32_t centreX, int32_t centreY, int32_t depth, int32_t hal
     }
 }
 
+namespace {
+
+// The knot's parameter per sprite and the parts of its curve that do not
+// depend on the time.
+struct KnotPath {
+    float s[kKnotSprites];
+    double cosA[kKnotSprites], sinA[kKnotSprites], sinWave[kKnotSprites];
+
+    KnotPath() {
+        for (int i = 0; i < kKnotSprites; ++i) {
+            // 1/300 in single precision, the product too; the curve is in double.
+            s[i] = static_cast<float>(i) * 0.0033333334f;
+            const double a = 6.282 * s[i];
+            cosA[i] = mathfn::cos(a);
+            sinA[i] = mathfn::sin(a);
+            sinWave[i] = mathfn::sin(31.41 * s[i]);
+        }
+    }
+};
+
+}  // namespace
+
 void glowKnot(int32_t phase, uint32_t* frame, const uint32_t* sprite) {
     const double t = phase / 70.0;
     // The camera's rates and offsets are single-precision constants widened
@@ -104,14 +126,12 @@ void glowKnot(int32_t phase, uint32_t* frame, const uint32_t* sprite) {
     const Vec3 up = {mathfn::sin(t), mathfn::cos(t), 0.0};
     const ViewMatrix view = viewLookAt(eye, target, up);
 
+    // What does not move with time is worked out once.
+    static const KnotPath path;
     for (int i = 0; i < kKnotSprites; ++i) {
-        // 1/300 in single precision, the product too; the curve is in double.
-        const float s = static_cast<float>(i) * 0.0033333334f;
-        const double a = 6.282 * s;
-        const double b = 188.49 * s + t;
-        const Vec3 p = {100 * mathfn::cos(a) + 45 * mathfn::sin(b),
-                        (mathfn::sin(31.41 * s) + 1) * 0.5 * mathfn::cos(b) * 45,
-                        100 * mathfn::sin(a)};
+        const double b = 188.49 * path.s[i] + t;
+        const Vec3 p = {100 * path.cosA[i] + 45 * mathfn::sin(b), (path.sinWave[i] + 1) * 0.5 * mathfn::cos(b) * 45,
+                        100 * path.sinA[i]};
         const Vec3 q = viewApply(view, p);
         const int32_t x0 = truncToInt32(q.x - 48);
         const int32_t y0 = truncToInt32(q.y - 48);

@@ -244,6 +244,25 @@ void drawLine(uint32_t* frame, const Vertex& a, const Vertex& b, uint32_t colour
     if (n >= 2) aaLine(frame, out[0], out[1], colour);
 }
 
+namespace {
+
+struct RibbonTurns {
+    double sine[kRibbonSteps], cosine[kRibbonSteps];
+
+    RibbonTurns() {
+        for (int i = 0; i < kRibbonSteps; ++i) {
+            // The step is taken in single precision first, then scaled in
+            // double: this order is what places the ribbon's vertices.
+            const float turn = static_cast<float>(i) * 0.002f;
+            const double angle = turn * 125.64;
+            sine[i] = mathfn::sin(angle);
+            cosine[i] = mathfn::cos(angle);
+        }
+    }
+};
+
+}  // namespace
+
 void spiralRibbon(int32_t phase, uint32_t* frame) {
     const double t = phase / 70.0;
     // 0.15 and 0.35 are single-precision constants widened to double.
@@ -253,14 +272,14 @@ void spiralRibbon(int32_t phase, uint32_t* frame) {
     const Vec3 up = {mathfn::sin(t), mathfn::cos(t), 0.0};
     const ViewMatrix view = viewLookAt(eye, target, up);
 
+    // The ribbon's shape in its own space is the same every frame: the sine
+    // and cosine of each step's angle are worked out once.
+    static const RibbonTurns turns;
     for (int i = 0; i < kRibbonSteps; ++i) {
-        // The step is taken in single precision first, then scaled in
-        // double: this order is what places the ribbon's vertices.
-        const float turn = static_cast<float>(i) * 0.002f;
-        const double angle = turn * 125.64;
         const double along = i - 125;
-        const Vec3 inner = {30 * mathfn::sin(angle), 30 * mathfn::cos(angle), along};
-        const Vec3 outer = {50 * mathfn::sin(angle), 50 * mathfn::cos(angle), along};
+        const double sine = turns.sine[i], cosine = turns.cosine[i];
+        const Vec3 inner = {30 * sine, 30 * cosine, along};
+        const Vec3 outer = {50 * sine, 50 * cosine, along};
         const Vec3 points[2] = {inner, outer};
         for (int j = 0; j < 2; ++j) {
             const Vec3 q = viewApply(view, points[j]);
