@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "common/frame_workers.h"
 #include "common/framebuffer.h"
 #include "common/numeric.h"
 
@@ -42,7 +43,10 @@ void bumpMap(uint32_t* dst, const uint32_t* src, int32_t lightX, int32_t lightY)
     const int32_t cx = wrapAdd(lightX, 128) & 0xFFFF;
     const int32_t cy = wrapAdd(lightY, 128) & 0xFFFF;
 
-    for (int32_t y = 1; y < kFrameHeight - 1; ++y) {
+    // Rows read the heights (the copy) and only their own row of src, so the
+    // frame's threads take bands of rows side by side, in place too.
+    forRowBands(kFrameHeight - 2, [=](int firstBand, int endBand) {
+    for (int32_t y = firstBand + 1; y < endBand + 1; ++y) {
         const uint32_t* above = HeightCopy + (y - 1) * kFrameWidth;
         const uint32_t* here = HeightCopy + y * kFrameWidth;
         const uint32_t* below = HeightCopy + (y + 1) * kFrameWidth;
@@ -86,6 +90,7 @@ void bumpMap(uint32_t* dst, const uint32_t* src, int32_t lightX, int32_t lightY)
             out[x] = result;
         }
     }
+    });
 }
 
 }  // namespace marrow

@@ -4,6 +4,7 @@
 
 #include "common/framebuffer.h"
 #include "common/numeric.h"
+#include "common/frame_workers.h"
 #include "common/mathfn.h"
 
 namespace marrow {
@@ -70,7 +71,9 @@ void RadialStripes::render(uint32_t* dst, const uint32_t*, float time) {
         StripeIndex[255 - i] = value;
     }
 
-    for (int k = 0; k < kFramePixels; ++k) dst[k] = StripePalette[StripeIndex[AngleTable[k]]];
+    forSpans(kFramePixels, [dst](int begin, int end) {
+        for (int k = begin; k < end; ++k) dst[k] = StripePalette[StripeIndex[AngleTable[k]]];
+    });
 }
 
 EffectInfo RadialStripes::getInfo(EffectInfo record) const {

@@ -4,6 +4,7 @@
 
 #include "common/framebuffer.h"
 #include "common/numeric.h"
+#include "common/frame_workers.h"
 #include "common/mathfn.h"
 
 namespace marrow {
@@ -48,7 +49,9 @@ void RadiusAttraction::render(uint32_t* dst, const uint32_t* src, float time) {
         rowSq[c] = sqTable + 412 - cy[c];
     }
 
-    for (int y = 0; y < kFrameHeight; ++y) {
+    // Rows are independent: the frame's threads take bands of them.
+    forRowBands(kFrameHeight, [&](int firstRow, int endRow) {
+    for (int y = firstRow; y < endRow; ++y) {
         const uint32_t r0 = static_cast<uint32_t>(rowSq[0][y]), r1 = static_cast<uint32_t>(rowSq[1][y]);
         const uint32_t r2 = static_cast<uint32_t>(rowSq[2][y]), r3 = static_cast<uint32_t>(rowSq[3][y]);
         uint32_t* out = dst + y * kFrameWidth;
@@ -69,6 +72,7 @@ void RadiusAttraction::render(uint32_t* dst, const uint32_t* src, float time) {
             out[x] = pixel;
         }
     }
+    });
 }
 
 EffectInfo RadiusAttraction::getInfo(EffectInfo record) const {

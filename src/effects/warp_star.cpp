@@ -4,6 +4,7 @@
 
 #include "common/framebuffer.h"
 #include "common/numeric.h"
+#include "common/frame_workers.h"
 #include "common/mathfn.h"
 
 namespace marrow {
@@ -65,29 +66,33 @@ void WarpStar::render(uint32_t* dst, const uint32_t* src, float time) {
 
     // Field position of the top-left pixel in 22.10: the screen offset
     // (-160, -100) rotated, plus 256.0 (0x40000) to centre it in the field.
-    int32_t f = 160 * s - 100 * c + 0x40000;
-    int32_t g = 0x40000 - 100 * s - 160 * c;
-    const uint8_t* angle = ScreenAngle;
-    for (int y = 0; y < kFrameHeight; ++y) {
-        uint32_t h = static_cast<uint32_t>(f);
-        uint32_t l = static_cast<uint32_t>(g);
-        for (int x = 0; x < kFrameWidth; ++x) {
-            // Integer part of each 22.10 coordinate (arithmetic shift), row
-            // times 512 and both wrapped into the 512x512 field.
-            const uint32_t row = static_cast<uint32_t>(static_cast<int32_t>(h) >> 10) << 9;
-            const uint32_t col = static_cast<uint32_t>(static_cast<int32_t>(l) >> 10);
-            const uint32_t w = WarpField[(row & 0x3FFFF) | (col & 0x1FF)];
-            const uint32_t t = *angle++;
-            const uint32_t v = static_cast<uint32_t>(scroll) + w;
-            const uint32_t u = (static_cast<uint32_t>(scroll) + t) & 0xFF;
-            // The 16-bit mask folds a scrolled row past 255 back into the texture.
-            *dst++ = src[((v << 8) | u) & 0xFFFF];
-            h -= static_cast<uint32_t>(s);
-            l += static_cast<uint32_t>(c);
+    const int32_t f0 = 160 * s - 100 * c + 0x40000;
+    const int32_t g0 = 0x40000 - 100 * s - 160 * c;
+    // Each row starts y steps of (c, s) on from the top-left, so bands of
+    // rows are drawn by the frame's threads side by side; the 32-bit sums
+    // wrap as the stepped ones do.
+    forRowBands(kFrameHeight, [=](int y0, int y1) {
+        const uint8_t* angle = ScreenAngle + y0 * kFrameWidth;
+        uint32_t* out = dst + y0 * kFrameWidth;
+        for (int y = y0; y < y1; ++y) {
+            uint32_t h = static_cast<uint32_t>(wrapAdd(f0, wrapMul(y, c)));
+            uint32_t l = static_cast<uint32_t>(wrapAdd(g0, wrapMul(y, s)));
+            for (int x = 0; x < kFrameWidth; ++x) {
+                // Integer part of each 22.10 coordinate (arithmetic shift),
+                // row times 512 and both wrapped into the 512x512 field.
+                const uint32_t row = static_cast<uint32_t>(static_cast<int32_t>(h) >> 10) << 9;
+                const uint32_t col = static_cast<uint32_t>(static_cast<int32_t>(l) >> 10);
+                const uint32_t w = WarpField[(row & 0x3FFFF) | (col & 0x1FF)];
+                const uint32_t t = *angle++;
+                const uint32_t v = static_cast<uint32_t>(scroll) + w;
+                const uint32_t u = (static_cast<uint32_t>(scroll) + t) & 0xFF;
+                // The 16-bit mask folds a scrolled row past 255 back into the texture.
+                *out++ = src[((v << 8) | u) & 0xFFFF];
+                h -= static_cast<uint32_t>(s);
+                l += static_cast<uint32_t>(c);
+            }
         }
-        f += c;
-        g += s;
-    }
+    });
 }
 
 EffectInfo WarpStar::getInfo(EffectInfo record) const {
