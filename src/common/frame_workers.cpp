@@ -100,6 +100,9 @@ public:
     }
 
     void runParts(PartJob job, void* context) {
+        // A background task that has ended frees its worker for the job.
+        if (background_ && taskDone_.load(std::memory_order_acquire) == taskPosted_.load(std::memory_order_relaxed))
+            background_ = false;
         // While the first worker holds a background task the others (if any)
         // still share the job.
         const int helpers = used_ - 1 - (background_ ? 1 : 0);
