@@ -1,6 +1,7 @@
 // The triangle fillers on hand-computed triangles.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <vector>
@@ -244,4 +245,49 @@ TEST_F(Rasteriser, NothingIsWrittenOutsideTheBufferWhateverTheVertices) {
     e[2].sy = INT32_MAX;
     fillShadedTriangle(e[0], e[1], e[2], 1, 2, 3, buf.colour());
     EXPECT_TRUE(buf.guardsIntact());
+}
+
+// A scene drawn band by band (as the frame's threads draw it) is the scene
+// drawn whole, pixel and depth, for every filler: the rows outside a band
+// are walked, not skipped, so the perspective filler's float stepping ends
+// the same. And a band writes nothing outside its rows.
+TEST_F(Rasteriser, BandByBandIsTheWholeTriangle) {
+    std::mt19937 rng(11);
+    std::uniform_int_distribution<int> coord(-400, 700);
+    std::vector<uint32_t> tex(256 * 256);
+    for (uint32_t& t : tex) t = rng() & 0xFFFFFF;
+    std::vector<RenderVertex> corners;
+    for (int i = 0; i < 3 * 600; ++i) {
+        RenderVertex p = vertex(coord(rng), coord(rng) / 3, (100 + (coord(rng) & 4095)) * 65536,
+                                static_cast<int32_t>(rng() & 0xFFFFFF));
+        p.u = static_cast<float>(coord(rng)) * 65536.0f;
+        p.v = static_cast<float>(coord(rng)) * 65536.0f;
+        // Perspective coordinates in 8.24 texels, up to a few hundred
+        // texels: large enough that the float steps of 1/z show in them.
+        p.invZ = 16777216.0f / (1.0f + static_cast<float>(coord(rng) & 1023) * 0.37f);
+        p.uOverZ = static_cast<float>(coord(rng)) * 1048576.0f * p.invZ / 16777216.0f;
+        p.vOverZ = static_cast<float>(coord(rng)) * 1048576.0f * p.invZ / 16777216.0f;
+        corners.push_back(p);
+    }
+    auto drawAll = [&](uint32_t* buffer, RowBand rows) {
+        for (size_t k = 0; k + 2 < corners.size(); k += 3) {
+            const RenderVertex &a = corners[k], &b = corners[k + 1], &c = corners[k + 2];
+            switch (k / 3 % 3) {
+                case 0: fillShadedTriangle(a, b, c, 200, 100, 50, buffer, rows); break;
+                case 1: fillTexturedTriangle(a, b, c, tex.data(), buffer, rows); break;
+                default: fillPerspectiveTriangle(a, b, c, tex.data(), buffer, rows); break;
+            }
+        }
+    };
+    Buffer whole, banded, single;
+    drawAll(whole.colour(), RowBand{});
+    for (int y = 0; y < kFrameHeight; y += 7) drawAll(banded.colour(), RowBand{y, std::min(y + 7, kFrameHeight)});
+    EXPECT_GT(whole.written(), 20000);
+    EXPECT_TRUE(std::equal(whole.colour(), whole.colour() + 2 * kFramePixels, banded.colour()));
+    drawAll(single.colour(), RowBand{37, 38});
+    for (int i = 0; i < kFramePixels; ++i) {
+        const bool inBand = i / kFrameWidth == 37;
+        ASSERT_EQ(single.colour()[i], inBand ? whole.colour()[i] : 0u) << i;
+        ASSERT_EQ(single.depth()[i], inBand ? whole.depth()[i] : kFar) << i;
+    }
 }
