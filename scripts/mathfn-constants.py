@@ -26,6 +26,23 @@ def atan_series(x):  # |x| < 1
     return total
 
 
+def sin_cos_series(x):  # |x| <= 1
+    x = Decimal(x)
+    s, c, term, n = Decimal(0), Decimal(0), Decimal(1), 0
+    while abs(term) > EPS:  # term = x^n / n!
+        if n % 4 == 0:
+            c += term
+        elif n % 4 == 1:
+            s += term
+        elif n % 4 == 2:
+            c -= term
+        else:
+            s -= term
+        n += 1
+        term = term * x / n
+    return s, c
+
+
 def atanh_series(x):
     x = Decimal(x)
     total, power, n = Decimal(0), x, 1
@@ -104,6 +121,21 @@ out.append("// atan(j/8) as hi + lo, j = 0..8.")
 out.append("constexpr double kAtanEighths[9][2] = {")
 for j in range(9):
     v = PI / 4 if j == 8 else atan_series(Decimal(j) / 8)
+    out.append("    {%s, %s}," % tuple(h(x) for x in dd(v)))
+out.append("};")
+out.append("")
+out.append("// sin(j/64) and cos(j/64) as hi + lo each, j = 0..51: the fast sine and")
+out.append("// cosine's table (|r| <= pi/4 is within 51/64).")
+out.append("constexpr double kSinCos64[52][4] = {")
+for j in range(52):
+    sv, cv = sin_cos_series(Decimal(j) / 64)
+    out.append("    {%s, %s, %s, %s}," % tuple(h(x) for x in dd(sv) + dd(cv)))
+out.append("};")
+out.append("")
+out.append("// atan(j/64) as hi + lo, j = 0..64: the fast arctangent's table.")
+out.append("constexpr double kAtan64[65][2] = {")
+for j in range(65):
+    v = PI / 4 if j == 64 else atan_series(Decimal(j) / 64)
     out.append("    {%s, %s}," % tuple(h(x) for x in dd(v)))
 out.append("};")
 out.append("")
