@@ -428,14 +428,14 @@ inline bool roundsSafely(DD a, double& out) {
     return up == down;
 }
 
-// The same for float: hi + lo rounded to float (the fast paths' results
-// are far more precise than a float's midpoints need).
-inline bool roundsSafelyToFloat(DD a, float& out) {
-    const double e = std::fabs(a.hi) * kMargin;
-    const float up = static_cast<float>(a.hi + (a.lo + e));
-    const float down = static_cast<float>(a.hi + (a.lo - e));
-    out = up;
-    return up == down;
+// The float acos's evaluation is in plain double, within 2^-49 of the exact
+// value (the reference's, a double-double, is far closer): v rounded to
+// float, when every value within 2^-44 |v| of it rounds to the same float.
+inline bool roundsSafelyToFloat(double v, float& out) {
+    const double e = std::fabs(v) * 0x1p-44;
+    const float up = static_cast<float>(v + e);
+    out = static_cast<float>(v - e);
+    return up == out;
 }
 
 template <class T, class... Args>
@@ -520,6 +520,19 @@ DD atanTable(DD t) {
     const DD s = twoSum(kAtan64[j][0], u.hi);
     const double lo = u.hi * poly + (u.lo * (1.0 - z) + kAtan64[j][1] + s.lo);
     return quickTwoSum(s.hi, lo);
+}
+
+// atan t for t in [0, 1] in plain double, for the float acos: the same table,
+// within 2^-50.5 relative (u's roundings, below 2^-51.4 of the result since
+// atan c >= 2^-7 when c > 0 and u = t exactly when c = 0, the series' tail,
+// below 2^-59, and the last sum's rounding).
+double atanTableDouble(double t) {
+    const int j = nearestSixtyFourth(t);
+    const double c = j * 0x1p-6;
+    const double u = (t - c) / (1.0 + t * c);  // t - c exact
+    const double z = u * u;
+    const double poly = z * (-kInverse[3][0] + z * (kInverse[5][0] - z * kInverse[7][0]));
+    return kAtan64[j][0] + (kAtan64[j][1] + (u + u * poly));
 }
 
 // atan(a / b) for a, b > 0 of moderate size, in (0, pi/2).
@@ -619,10 +632,16 @@ double acos(double x) {
 }
 
 float acos(float x) {
-    const double ax = std::fabs(static_cast<double>(x));
-    if (moderate(ax) && ax < 1.0) {
+    const double xd = x, ax = std::fabs(xd);
+    if (ax < 1.0) {
+        // 1 - x^2 is exact or nearly so for a float x, so the ratio is
+        // within 3 * 2^-53 relative, and so is its arctangent; none of the
+        // steps cancels (the ratio is at most 1, pi/2 - atan of it is at
+        // least pi/4, pi - acos|x| at least pi/2): within 2^-49.5 in all.
+        const double w = std::sqrt(1.0 - xd * xd);
+        const double a = ax <= w ? (kPio2Hi - atanTableDouble(ax / w)) + kPio2Lo : atanTableDouble(w / ax);
         float v;
-        if (roundsSafelyToFloat(acosFast(x), v)) return v;
+        if (roundsSafelyToFloat(x < 0 ? (kPiHi - a) + kPiLo : a, v)) return v;
         return fallBack<float, float>(reference::acos, x);
     }
     return reference::acos(x);
