@@ -403,7 +403,7 @@ float acos(float x) {
 }  // namespace reference
 
 // The fast paths. Each evaluates its function from a table at multiples of
-// 1/64 and a short series on the remainder, to a relative error below 2^-66
+// 1/64 and a short series on the remainder, to a relative error below 2^-65
 // (only the leading products exact, the rest in plain double), and keeps
 // the result only when rounding it is certain: when no rounding boundary
 // lies within kMargin of it. The reference evaluation is within 2^-64 of
@@ -458,7 +458,12 @@ inline DD quotient(DD a, DD b) {
 inline int reduceQuarterTurnsFast(double x, DD& r) {
     constexpr double kShifter = 0x1.8p52;
     const double k = (x * kTwoOverPi + kShifter) - kShifter;
-    r = reduceNear(x, k);
+    const double t = x - k * kPio2Part[0];
+    const DD a = twoSum(t, -k * kPio2Part[1]);
+    // twoProd(k, third part) with the part split beforehand: k has at most
+    // 21 bits, so its own split is k + 0, and the exact product is the same.
+    const double p = k * kPio2Part[2];
+    r = add(a, neg(DD{p, (k * kPio2Part3Split[0] - p) + k * kPio2Part3Split[1]}));
     return static_cast<int>(static_cast<int64_t>(k) & 3);
 }
 
@@ -480,25 +485,32 @@ DD sinCosTable(DD r, bool cosine) {
     const int j = nearestSixtyFourth(r.hi);
     const double dh = r.hi - j * 0x1p-6;  // exact
     const double dl = r.lo;
-    const DD z = twoProd(dh, dh);
-    const double zh = z.hi;
+    // dh^2 = zh + zl exactly, and b.hi dh = p1 + e1 (Dekker, dh split once).
+    double dhh, dhl, bh, bl;
+    split(dh, dhh, dhl);
+    const double zh = dh * dh;
+    const double zl = ((dhh * dhh - zh) + 2.0 * dhh * dhl) + dhl * dhl;
     // sin d = dh + sl: dh (1 - dh^2/6 + dh^4/120 - dh^6/5040) + dl (1 - dh^2/2).
     const double ps = zh * (-kInvFactorial[3][0] + zh * (kInvFactorial[5][0] - zh * kInvFactorial[7][0]));
     const double sl = dl * (1.0 - 0.5 * zh) + dh * ps;
     // cos d = 1 + cmh + cml: 1 - d^2/2 + d^4/24 - d^6/720 + d^8/40320, with
-    // d^2 = z + 2 dh dl.
+    // d^2 = zh + zl + 2 dh dl.
     const double cmh = -0.5 * zh;  // exact
-    const double cml = -0.5 * z.lo - dh * dl +
+    const double cml = -0.5 * zl - dh * dl +
                        zh * zh * (kInvFactorial[4][0] - zh * (kInvFactorial[6][0] - zh * kInvFactorial[8][0]));
     const double(&t)[4] = kSinCos64[j];
     // sin: a = sin c, b = cos c; cos: a = cos c, b = -sin c; a cos d + b sin d.
     const DD a = cosine ? DD{t[2], t[3]} : DD{t[0], t[1]};
     const DD b = cosine ? DD{-t[0], -t[1]} : DD{t[2], t[3]};
-    const DD p1 = twoProd(b.hi, dh);
-    const DD p2 = twoProd(a.hi, cmh);
-    const DD s1 = twoSum(a.hi, p1.hi);
-    const DD s2 = twoSum(s1.hi, p2.hi);
-    const double lo = (b.lo * dh + a.lo * cmh + a.hi * cml) + b.hi * sl + (a.lo + p1.lo + p2.lo + s1.lo + s2.lo);
+    split(b.hi, bh, bl);
+    const double p1 = b.hi * dh;
+    const double e1 = ((bh * dhh - p1) + bh * dhl + bl * dhh) + bl * dhl;
+    // a.hi cmh rounded: below 2^-15 |a.hi| and |a| <= 2 |result|, so its
+    // rounding stays below 2^-67 of the result.
+    const double p2 = a.hi * cmh;
+    const DD s1 = twoSum(a.hi, p1);
+    const DD s2 = twoSum(s1.hi, p2);
+    const double lo = (b.lo * dh + a.lo * cmh + a.hi * cml) + b.hi * sl + (a.lo + e1 + s1.lo + s2.lo);
     const DD v = quickTwoSum(s2.hi, lo);
     return negative && !cosine ? neg(v) : v;
 }

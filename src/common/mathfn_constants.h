@@ -6,6 +6,8 @@ namespace marrow::mathfn_detail {
 
 // pi/2 in three parts of 33, 33 and 53 bits: k * part is exact for |k| < 2^20.
 constexpr double kPio2Part[3] = {0x1.921fb54400000p+0, 0x1.0b4611a600000p-34, 0x1.3198a2e037073p-69};
+// The third part split in 26 + 27 bits (Veltkamp), for exact products by k.
+constexpr double kPio2Part3Split[2] = {0x1.3198a30000000p-69, -0x1.fc8f8d0000000p-97};
 constexpr double kPio2Hi = 0x1.921fb54442d18p+0, kPio2Lo = 0x1.1a62633145c07p-54;  // pi/2 as hi + lo
 constexpr double kPiHi = 0x1.921fb54442d18p+1, kPiLo = 0x1.1a62633145c07p-53;  // pi
 constexpr double kTwoOverPi = 0x1.45f306dc9c883p-1;
