@@ -476,14 +476,14 @@ inline int nearestSixtyFourth(double v) {
     return scaled - j >= 0.5 ? j + 1 : j;
 }
 
-// sin r, or cos r, for |r| <= pi/4 (plus a little): with c = j/64 nearest
-// to |r| and d = |r| - c (|d| <= 1/128), sin(c + d) = sin c cos d + cos c
+// sin r, or cos r, for |r| <= pi/4 (plus a little): with c = +-j/64 nearest
+// to r and d = r - c (|d| <= 1/128), sin(c + d) = sin c cos d + cos c
 // sin d and cos(c + d) = cos c cos d - sin c sin d.
 DD sinCosTable(DD r, bool cosine) {
-    const bool negative = r.hi < 0.0;
-    if (negative) r = neg(r);
-    const int j = nearestSixtyFourth(r.hi);
-    const double dh = r.hi - j * 0x1p-6;  // exact
+    // c = +-j/64 takes r's sign: sin(-c) = -sin c, cos(-c) = cos c.
+    const double sign = r.hi < 0.0 ? -1.0 : 1.0;
+    const int j = nearestSixtyFourth(sign * r.hi);
+    const double dh = r.hi - sign * (j * 0x1p-6);  // exact
     const double dl = r.lo;
     // dh^2 = zh + zl exactly, and b.hi dh = p1 + e1 (Dekker, dh split once).
     double dhh, dhl, bh, bl;
@@ -500,19 +500,19 @@ DD sinCosTable(DD r, bool cosine) {
                        zh * zh * (kInvFactorial[4][0] - zh * (kInvFactorial[6][0] - zh * kInvFactorial[8][0]));
     const double(&t)[4] = kSinCos64[j];
     // sin: a = sin c, b = cos c; cos: a = cos c, b = -sin c; a cos d + b sin d.
-    const DD a = cosine ? DD{t[2], t[3]} : DD{t[0], t[1]};
-    const DD b = cosine ? DD{-t[0], -t[1]} : DD{t[2], t[3]};
+    const DD a = cosine ? DD{t[2], t[3]} : DD{sign * t[0], sign * t[1]};
+    const DD b = cosine ? DD{-sign * t[0], -sign * t[1]} : DD{t[2], t[3]};
     split(b.hi, bh, bl);
     const double p1 = b.hi * dh;
     const double e1 = ((bh * dhh - p1) + bh * dhl + bl * dhh) + bl * dhl;
     // a.hi cmh rounded: below 2^-15 |a.hi| and |a| <= 2 |result|, so its
     // rounding stays below 2^-67 of the result.
     const double p2 = a.hi * cmh;
-    const DD s1 = twoSum(a.hi, p1);
-    const DD s2 = twoSum(s1.hi, p2);
+    // |p1| <= 2^-7 <= |a.hi| unless a.hi = 0, |p2| <= |s1.hi|: quick sums.
+    const DD s1 = quickTwoSum(a.hi, p1);
+    const DD s2 = quickTwoSum(s1.hi, p2);
     const double lo = (b.lo * dh + a.lo * cmh + a.hi * cml) + b.hi * sl + (a.lo + e1 + s1.lo + s2.lo);
-    const DD v = quickTwoSum(s2.hi, lo);
-    return negative && !cosine ? neg(v) : v;
+    return quickTwoSum(s2.hi, lo);
 }
 
 // atan t for t in [0, 1] (plus a little): with c = j/64 nearest to t,
