@@ -515,15 +515,24 @@ DD sinCosTable(DD r, bool cosine) {
     return quickTwoSum(s2.hi, lo);
 }
 
-// atan t for t in [0, 1] (plus a little): with c = j/64 nearest to t,
-// atan t = atan c + atan u, u = (t - c) / (1 + t c), |u| <= 1/128.
-DD atanTable(DD t) {
-    const int j = nearestSixtyFourth(t.hi);
+// c v = p + e exactly, for c = j/64 (at most 7 bits, so only v is split).
+inline DD timesSixtyFourth(double c, double v) {
+    double vh, vl;
+    split(v, vh, vl);
+    const double p = c * v;
+    return {p, (vh * c - p) + vl * c};
+}
+
+// atan(a / b) for 0 < a <= b (plus a little): with c = j/64 nearest to a/b,
+// atan(a / b) = atan c + atan u, u = (a - c b) / (b + c a), |u| <= 1/128.
+DD atanTable(DD a, DD b) {
+    const int j = nearestSixtyFourth(a.hi / b.hi);
     const double c = j * 0x1p-6;
-    const DD num = twoSum(t.hi - c, t.lo);  // t.hi - c exact
-    const DD tc = twoProd(t.hi, c);
-    DD den = twoSum(1.0, tc.hi);
-    den = quickTwoSum(den.hi, den.lo + tc.lo + t.lo * c);
+    const DD cb = timesSixtyFourth(c, b.hi), ca = timesSixtyFourth(c, a.hi);
+    DD num = twoSum(a.hi, -cb.hi);
+    num = quickTwoSum(num.hi, num.lo + (a.lo - cb.lo - c * b.lo));
+    DD den = twoSum(b.hi, ca.hi);
+    den = quickTwoSum(den.hi, den.lo + ca.lo + b.lo + c * a.lo);
     const DD u = quotient(num, den);
     // atan u = u - u^3/3 + u^5/5 - u^7/7 + u^9/9, and ul (1 - u^2) for the
     // low part.
@@ -549,8 +558,8 @@ double atanTableDouble(double t) {
 
 // atan(a / b) for a, b > 0 of moderate size, in (0, pi/2).
 DD atanRatioFast(DD a, DD b) {
-    if (a.hi <= b.hi) return atanTable(quotient(a, b));
-    return add(DD{kPio2Hi, kPio2Lo}, neg(atanTable(quotient(b, a))));
+    if (a.hi <= b.hi) return atanTable(a, b);
+    return add(DD{kPio2Hi, kPio2Lo}, neg(atanTable(b, a)));
 }
 
 // acos x for 2^-400 <= |x| < 1 as a double-double: atan(sqrt(1 - x^2) / |x|),
