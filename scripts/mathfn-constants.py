@@ -121,12 +121,19 @@ for n in range(1, 64):
     out.append("    {%s, %s}," % tuple(h(x) for x in dd(Decimal(1) / n)))
 out.append("};")
 out.append("")
-out.append("// atan(j/8) as hi + lo, j = 0..8.")
-out.append("constexpr double kAtanEighths[9][2] = {")
-for j in range(9):
-    v = PI / 4 if j == 8 else atan_series(Decimal(j) / 8)
-    out.append("    {%s, %s}," % tuple(h(x) for x in dd(v)))
-out.append("};")
+
+
+def atan_table(name, n, comment):
+    """atan(j/n) as hi + lo, j = 0..n."""
+    out.append(comment)
+    out.append("constexpr double %s[%d][2] = {" % (name, n + 1))
+    for j in range(n + 1):
+        v = PI / 4 if j == n else atan_series(Decimal(j) / n)
+        out.append("    {%s, %s}," % tuple(h(x) for x in dd(v)))
+    out.append("};")
+
+
+atan_table("kAtanEighths", 8, "// atan(j/8) as hi + lo, j = 0..8.")
 out.append("")
 out.append("// sin(j/64) and cos(j/64) as hi + lo each, j = 0..51: the fast sine and")
 out.append("// cosine's table (|r| <= pi/4 is within 51/64).")
@@ -136,12 +143,7 @@ for j in range(52):
     out.append("    {%s, %s, %s, %s}," % tuple(h(x) for x in dd(sv) + dd(cv)))
 out.append("};")
 out.append("")
-out.append("// atan(j/64) as hi + lo, j = 0..64: the fast arctangent's table.")
-out.append("constexpr double kAtan64[65][2] = {")
-for j in range(65):
-    v = PI / 4 if j == 64 else atan_series(Decimal(j) / 64)
-    out.append("    {%s, %s}," % tuple(h(x) for x in dd(v)))
-out.append("};")
+atan_table("kAtan64", 64, "// atan(j/64) as hi + lo, j = 0..64: the fast arctangent's table.")
 out.append("")
 out.append("}  // namespace marrow::mathfn_detail")
 print("\n".join(out))

@@ -579,27 +579,28 @@ inline bool moderate(double ax) { return ax >= 0x1p-400 && ax <= 0x1p400; }
 
 uint64_t reference::fallbackCount() { return gFallbacks.load(std::memory_order_relaxed); }
 
+namespace {
+
+// sin(x + quarterTurns pi/2) for 2^-27 <= |x| < 2^20: sin for 0, cos for 1.
+double sinShifted(double x, int quarterTurns, double (*ref)(double)) {
+    DD r;
+    const int q = reduceQuarterTurnsFast(x, r) + quarterTurns;
+    double v;
+    if (roundsSafely(sinCosTable(r, q & 1), v)) return q & 2 ? -v : v;
+    return fallBack(ref, x);
+}
+
+}  // namespace
+
 double sin(double x) {
     const double ax = std::fabs(x);
-    if (ax >= 0x1p-26 && ax < 0x1p20) {
-        DD r;
-        const int q = reduceQuarterTurnsFast(x, r);
-        double v;
-        if (roundsSafely(sinCosTable(r, q & 1), v)) return q & 2 ? -v : v;
-        return fallBack(reference::sin, x);
-    }
+    if (ax >= 0x1p-26 && ax < 0x1p20) return sinShifted(x, 0, reference::sin);
     return reference::sin(x);
 }
 
 double cos(double x) {
     const double ax = std::fabs(x);
-    if (ax >= 0x1p-27 && ax < 0x1p20) {
-        DD r;
-        const int q = reduceQuarterTurnsFast(x, r) + 1;
-        double v;
-        if (roundsSafely(sinCosTable(r, q & 1), v)) return q & 2 ? -v : v;
-        return fallBack(reference::cos, x);
-    }
+    if (ax >= 0x1p-27 && ax < 0x1p20) return sinShifted(x, 1, reference::cos);
     return reference::cos(x);
 }
 
