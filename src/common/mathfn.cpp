@@ -11,6 +11,7 @@
 // hi + lo to double once at the end.
 #include "common/mathfn.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdint>
@@ -329,7 +330,9 @@ double atan(double x) {
     if (std::isnan(x)) return x;
     if (std::fabs(x) < 0x1p-27) return x;
     const double ax = std::fabs(x);
-    const DD a = std::isinf(x) ? DD{kPio2Hi, kPio2Lo} : atanRatio(DD{ax, 0.0}, DD{1.0, 0.0});
+    // Above 2^996 (Dekker's split overflows there) atan x is pi/2 to far
+    // beyond double precision.
+    const DD a = ax > 0x1p996 ? DD{kPio2Hi, kPio2Lo} : atanRatio(DD{ax, 0.0}, DD{1.0, 0.0});
     const double r = round(a);
     return x < 0 ? -r : r;
 }
@@ -349,8 +352,7 @@ double atan2(double y, double x) {
     } else if (std::isinf(y) || x == 0.0) {
         r = pio2;
     } else {
-        const double ay = std::fabs(y), ax = std::fabs(x);
-        // Scaled so neither the quotient's parts nor its check underflow.
+        double ay = std::fabs(y), ax = std::fabs(x);
         const double q = ay / ax;
         if (q < 0x1p-60 && !xNeg) {
             r = {q, 0.0};
@@ -359,6 +361,14 @@ double atan2(double y, double x) {
             if (!xNeg) r = add(r, -ax / ay);
             else r = add(r, ax / ay);
         } else {
+            // Scaled by 2^-600 (the quotient unchanged) where the products
+            // inside would overflow: Dekker's split does above 2^996. The
+            // smaller only loses bits when the quotient is below 2^-400,
+            // where pi - atan of it rounds to pi all the same.
+            if (std::max(ay, ax) > 0x1p996) {
+                ay *= 0x1p-600;
+                ax *= 0x1p-600;
+            }
             r = atanRatio(DD{ay, 0.0}, DD{ax, 0.0});
             if (xNeg) r = add(pi, neg(r));
         }

@@ -149,6 +149,17 @@ TEST(MathFn, SpecialValuesAsTheCLibraryGivesThem) {
     EXPECT_TRUE(std::signbit(mathfn::atan2(-0.0, 1.0)));
 }
 
+// Arguments so large that the double-double products inside would overflow
+// still give the C library's values, not NaN.
+TEST(MathFn, HugeArgumentsGiveFiniteArctangents) {
+    const double huge = std::numeric_limits<double>::max();
+    for (const double x : {1e300, 1e305, huge, -huge}) EXPECT_EQ(mathfn::atan(x), std::atan(x)) << x;
+    const double pairs[][2] = {{1e305, -3e305}, {-1e305, 3e305}, {huge, huge}, {1.0, -1e305}, {-1e-10, -huge}};
+    for (const auto& p : pairs)
+        EXPECT_LE(ulps(mathfn::atan2(p[0], p[1]), std::atan2(p[0], p[1])), 1) << p[0] << ", " << p[1];
+    EXPECT_EQ(mathfn::atan2(1.0, -1e305), 3.141592653589793);
+}
+
 // glibc's functions are within about 0.55 ulp of the exact value and so
 // round as these do in nearly all cases: never more than 1 ulp apart, and
 // identical for all but a fraction of a percent of the arguments.
