@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <limits>
@@ -31,10 +33,9 @@ int64_t ulps(double a, double b) {
     return d < 0 ? -d : d;
 }
 
-// The same bits (NaNs of either sign count as equal).
+// The same bits, NaNs and the signs of zeros included.
 template <class T>
 bool sameBits(T a, T b) {
-    if (std::isnan(a) && std::isnan(b)) return true;
     return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
