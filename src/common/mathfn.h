@@ -9,10 +9,11 @@
 // square roots (no fused multiply-add, no long double, no table built at run
 // time), so they give identical results wherever double arithmetic is IEEE.
 //
-// Accuracy: each is evaluated in double-double arithmetic (about 100
-// significant bits after argument reduction) and rounded once, so the
-// result is the correctly rounded value except when the exact value lies
-// within about 2^-40 ulp of a rounding boundary; that is the correctly
+// Accuracy: each is evaluated in double-double arithmetic and rounded once,
+// so the result is the correctly rounded value except when the exact value
+// lies very close to a rounding boundary: within 2^-64 relative (about
+// 2^-11 ulp) for sin and cos, whose series tails are summed in plain double,
+// within about 2^-40 ulp for the others; that is the correctly
 // rounded result glibc also returns in nearly all cases (bench/ and
 // tests/common/mathfn_test.cpp measure how often they differ).
 //
