@@ -26,6 +26,23 @@ def atan_series(x):  # |x| < 1
     return total
 
 
+def sin_cos_series(x):  # |x| <= 1
+    x = Decimal(x)
+    s, c, term, n = Decimal(0), Decimal(0), Decimal(1), 0
+    while abs(term) > EPS:  # term = x^n / n!
+        if n % 4 == 0:
+            c += term
+        elif n % 4 == 1:
+            s += term
+        elif n % 4 == 2:
+            c -= term
+        else:
+            s -= term
+        n += 1
+        term = term * x / n
+    return s, c
+
+
 def atanh_series(x):
     x = Decimal(x)
     total, power, n = Decimal(0), x, 1
@@ -75,6 +92,10 @@ out.append("")
 p = parts(PI / 2, 33)
 out.append("// pi/2 in three parts of 33, 33 and 53 bits: k * part is exact for |k| < 2^20.")
 out.append("constexpr double kPio2Part[3] = {%s, %s, %s};" % tuple(h(x) for x in p))
+c = 134217729.0 * p[2]  # Veltkamp's split, as mathfn.cpp's split() does it
+p3_hi = c - (c - p[2])
+out.append("// The third part split in 26 + 27 bits (Veltkamp), for exact products by k.")
+out.append("constexpr double kPio2Part3Split[2] = {%s, %s};" % (h(p3_hi), h(p[2] - p3_hi)))
 out.append("constexpr double kPio2Hi = %s, kPio2Lo = %s;  // pi/2 as hi + lo" % tuple(h(x) for x in dd(PI / 2)))
 out.append("constexpr double kPiHi = %s, kPiLo = %s;  // pi" % tuple(h(x) for x in dd(PI)))
 out.append("constexpr double kTwoOverPi = %s;" % h(2 / PI))
@@ -100,12 +121,29 @@ for n in range(1, 64):
     out.append("    {%s, %s}," % tuple(h(x) for x in dd(Decimal(1) / n)))
 out.append("};")
 out.append("")
-out.append("// atan(j/8) as hi + lo, j = 0..8.")
-out.append("constexpr double kAtanEighths[9][2] = {")
-for j in range(9):
-    v = PI / 4 if j == 8 else atan_series(Decimal(j) / 8)
-    out.append("    {%s, %s}," % tuple(h(x) for x in dd(v)))
+
+
+def atan_table(name, n, comment):
+    """atan(j/n) as hi + lo, j = 0..n."""
+    out.append(comment)
+    out.append("constexpr double %s[%d][2] = {" % (name, n + 1))
+    for j in range(n + 1):
+        v = PI / 4 if j == n else atan_series(Decimal(j) / n)
+        out.append("    {%s, %s}," % tuple(h(x) for x in dd(v)))
+    out.append("};")
+
+
+atan_table("kAtanEighths", 8, "// atan(j/8) as hi + lo, j = 0..8.")
+out.append("")
+out.append("// sin(j/64) and cos(j/64) as hi + lo each, j = 0..51: the fast sine and")
+out.append("// cosine's table (|r| <= pi/4 is within 51/64).")
+out.append("constexpr double kSinCos64[52][4] = {")
+for j in range(52):
+    sv, cv = sin_cos_series(Decimal(j) / 64)
+    out.append("    {%s, %s, %s, %s}," % tuple(h(x) for x in dd(sv) + dd(cv)))
 out.append("};")
+out.append("")
+atan_table("kAtan64", 64, "// atan(j/64) as hi + lo, j = 0..64: the fast arctangent's table.")
 out.append("")
 out.append("}  // namespace marrow::mathfn_detail")
 print("\n".join(out))

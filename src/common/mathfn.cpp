@@ -11,12 +11,15 @@
 // hi + lo to double once at the end.
 #include "common/mathfn.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
 
 #include "common/mathfn_constants.h"
+#include "common/mathfn_internal.h"
 
 namespace marrow::mathfn {
 
@@ -149,6 +152,15 @@ DD cosSmall(DD r) {
     return add(mul(s, acc), 1.0);
 }
 
+// x - k pi/2 for an integer k, |k| < 2^20, nearest to x / (pi/2).
+DD reduceNear(double x, double k) {
+    // k * part exact for the first two parts; x - k p1 is exact too
+    // (the two are within a factor of two of each other or r is tiny).
+    const double t = x - k * kPio2Part[0];
+    const DD a = twoSum(t, -k * kPio2Part[1]);
+    return add(a, neg(twoProd(k, kPio2Part[2])));
+}
+
 // x = k pi/2 + r, |r| <= about pi/4; returns k mod 4.
 int reduceQuarterTurns(double x, DD& r) {
     // Far out, a whole turn (2 pi rounded to double) is taken off exactly
@@ -157,12 +169,7 @@ int reduceQuarterTurns(double x, DD& r) {
     if (std::fabs(x) > 0x1p30) x = std::fmod(x, 0x1.921fb54442d18p+2);
     const double k = std::nearbyint(x * kTwoOverPi);
     if (std::fabs(k) < 1048576.0) {
-        // k * part exact for the first two parts; x - k p1 is exact too
-        // (the two are within a factor of two of each other or r is tiny).
-        const double t = x - k * kPio2Part[0];
-        DD a = twoSum(t, -k * kPio2Part[1]);
-        a = add(a, neg(twoProd(k, kPio2Part[2])));
-        r = a;
+        r = reduceNear(x, k);
     } else {
         DD a = add(twoProd(k, -kPio2Part[0]), x);
         a = add(a, neg(twoProd(k, kPio2Part[1])));
@@ -284,6 +291,10 @@ float roundToFloat(DD a) {
 
 }  // namespace
 
+// The reference evaluations: the definition of each function's value. The
+// public functions below return exactly what these return, faster.
+namespace reference {
+
 namespace {
 
 // sin(q quarter turns + r), q taken modulo 4: cos(x) is sin(x + a quarter
@@ -315,20 +326,13 @@ double cos(double x) {
     return sinQuadrant(q + 1, r);
 }
 
-double tan(double x) {
-    if (!std::isfinite(x)) return x - x;
-    if (std::fabs(x) < 0x1p-27) return x;
-    DD r;
-    const int q = reduceQuarterTurns(x, r);
-    const DD s = sinSmall(r), c = cosSmall(r);
-    return q % 2 == 0 ? round(div(s, c)) : -round(div(c, s));
-}
-
 double atan(double x) {
     if (std::isnan(x)) return x;
     if (std::fabs(x) < 0x1p-27) return x;
     const double ax = std::fabs(x);
-    const DD a = std::isinf(x) ? DD{kPio2Hi, kPio2Lo} : atanRatio(DD{ax, 0.0}, DD{1.0, 0.0});
+    // Above 2^996 (Dekker's split overflows there) atan x is pi/2 to far
+    // beyond double precision.
+    const DD a = ax > 0x1p996 ? DD{kPio2Hi, kPio2Lo} : atanRatio(DD{ax, 0.0}, DD{1.0, 0.0});
     const double r = round(a);
     return x < 0 ? -r : r;
 }
@@ -348,8 +352,7 @@ double atan2(double y, double x) {
     } else if (std::isinf(y) || x == 0.0) {
         r = pio2;
     } else {
-        const double ay = std::fabs(y), ax = std::fabs(x);
-        // Scaled so neither the quotient's parts nor its check underflow.
+        double ay = std::fabs(y), ax = std::fabs(x);
         const double q = ay / ax;
         if (q < 0x1p-60 && !xNeg) {
             r = {q, 0.0};
@@ -358,6 +361,14 @@ double atan2(double y, double x) {
             if (!xNeg) r = add(r, -ax / ay);
             else r = add(r, ax / ay);
         } else {
+            // Scaled by 2^-600 (the quotient unchanged) where the products
+            // inside would overflow: Dekker's split does above 2^996. The
+            // smaller only loses bits when the quotient is below 2^-400,
+            // where pi - atan of it rounds to pi all the same.
+            if (std::max(ay, ax) > 0x1p996) {
+                ay *= 0x1p-600;
+                ax *= 0x1p-600;
+            }
             r = atanRatio(DD{ay, 0.0}, DD{ax, 0.0});
             if (xNeg) r = add(pi, neg(r));
         }
@@ -397,6 +408,284 @@ float acos(float x) {
     if (std::isnan(x)) return x;
     if (std::fabs(x) > 1.0f) return std::numeric_limits<float>::quiet_NaN();
     return roundToFloat(acosDD(static_cast<double>(x)));
+}
+
+}  // namespace reference
+
+// The fast paths. Each evaluates its function from a table at multiples of
+// 1/64 and a short series on the remainder, to a relative error below 2^-65
+// (only the leading products exact, the rest in plain double), and keeps
+// the result only when rounding it is certain: when no rounding boundary
+// lies within kMargin of it. The reference evaluation is within 2^-64 of
+// the exact value (its plain-double series tails are the weakest part), so
+// where the fast result's rounding is certain the exact value and the
+// reference value lie on the same side of every boundary, and the reference
+// returns the same double. Otherwise the reference is evaluated after all
+// (about one call in a hundred; reference::fallbackCount counts them).
+namespace {
+
+constexpr double kMargin = 0x1p-60;  // relative to the result
+
+std::atomic<uint64_t> gFallbacks{0};
+
+// hi + lo rounded to double, when every value within kMargin |hi| of it
+// rounds to the same double; false otherwise.
+inline bool roundsSafely(DD a, double& out) {
+    const double e = std::fabs(a.hi) * kMargin;
+    const double up = a.hi + (a.lo + e);
+    const double down = a.hi + (a.lo - e);
+    out = up;
+    return up == down;
+}
+
+// The float acos's evaluation is in plain double, within 2^-49 of the exact
+// value (the reference's, a double-double, is far closer): v rounded to
+// float, when every value within 2^-44 |v| of it rounds to the same float.
+inline bool roundsSafelyToFloat(double v, float& out) {
+    const double e = std::fabs(v) * 0x1p-44;
+    const float up = static_cast<float>(v + e);
+    out = static_cast<float>(v - e);
+    return up == out;
+}
+
+template <class T, class... Args>
+T fallBack(T (*ref)(Args...), Args... args) {
+    gFallbacks.fetch_add(1, std::memory_order_relaxed);
+    return ref(args...);
+}
+
+// a / b as a double-double (the remainder a - q b is exact).
+inline DD quotient(DD a, DD b) {
+    const double q = a.hi / b.hi;
+    const DD p = twoProd(q, b.hi);
+    const double rem = ((a.hi - p.hi) - p.lo) + a.lo - q * b.lo;
+    return quickTwoSum(q, rem / b.hi);
+}
+
+// As reduceQuarterTurns for |x| < 2^20 (the same r, the same quadrant),
+// without the library calls: adding and taking off 1.5 * 2^52 rounds to the
+// nearest integer, ties to even, as nearbyint does.
+inline int reduceQuarterTurnsFast(double x, DD& r) {
+    constexpr double kShifter = 0x1.8p52;
+    const double k = (x * kTwoOverPi + kShifter) - kShifter;
+    const double t = x - k * kPio2Part[0];
+    const DD a = twoSum(t, -k * kPio2Part[1]);
+    // twoProd(k, third part) with the part split beforehand: k has at most
+    // 21 bits, so its own split is k + 0, and the exact product is the same.
+    const double p = k * kPio2Part[2];
+    r = add(a, neg(DD{p, (k * kPio2Part3Split[0] - p) + k * kPio2Part3Split[1]}));
+    return static_cast<int>(static_cast<int64_t>(k) & 3);
+}
+
+// The j for which j/64 is nearest to v (0 <= v < 2^20), ties up. Exactly:
+// x - j/64 is then exact, since j > 0 implies v >= 1/128 (v * 64 + 0.5
+// would round up for v just below 1/128).
+inline int nearestSixtyFourth(double v) {
+    const double scaled = v * 64.0;  // exact
+    const int j = static_cast<int>(scaled);
+    return scaled - j >= 0.5 ? j + 1 : j;
+}
+
+// sin r, or cos r, for |r| <= pi/4 (plus a little): with c = +-j/64 nearest
+// to r and d = r - c (|d| <= 1/128), sin(c + d) = sin c cos d + cos c
+// sin d and cos(c + d) = cos c cos d - sin c sin d.
+DD sinCosTable(DD r, bool cosine) {
+    // c = +-j/64 takes r's sign: sin(-c) = -sin c, cos(-c) = cos c.
+    const double sign = r.hi < 0.0 ? -1.0 : 1.0;
+    const int j = nearestSixtyFourth(sign * r.hi);
+    const double dh = r.hi - sign * (j * 0x1p-6);  // exact
+    const double dl = r.lo;
+    // dh^2 = zh + zl exactly, and b.hi dh = p1 + e1 (Dekker, dh split once).
+    double dhh, dhl, bh, bl;
+    split(dh, dhh, dhl);
+    const double zh = dh * dh;
+    const double zl = ((dhh * dhh - zh) + 2.0 * dhh * dhl) + dhl * dhl;
+    // sin d = dh + sl: dh (1 - dh^2/6 + dh^4/120 - dh^6/5040) + dl (1 - dh^2/2).
+    const double ps = zh * (-kInvFactorial[3][0] + zh * (kInvFactorial[5][0] - zh * kInvFactorial[7][0]));
+    const double sl = dl * (1.0 - 0.5 * zh) + dh * ps;
+    // cos d = 1 + cmh + cml: 1 - d^2/2 + d^4/24 - d^6/720 + d^8/40320, with
+    // d^2 = zh + zl + 2 dh dl.
+    const double cmh = -0.5 * zh;  // exact
+    const double cml = -0.5 * zl - dh * dl +
+                       zh * zh * (kInvFactorial[4][0] - zh * (kInvFactorial[6][0] - zh * kInvFactorial[8][0]));
+    const double(&t)[4] = kSinCos64[j];
+    // sin: a = sin c, b = cos c; cos: a = cos c, b = -sin c; a cos d + b sin d.
+    const DD a = cosine ? DD{t[2], t[3]} : DD{sign * t[0], sign * t[1]};
+    const DD b = cosine ? DD{-sign * t[0], -sign * t[1]} : DD{t[2], t[3]};
+    split(b.hi, bh, bl);
+    const double p1 = b.hi * dh;
+    const double e1 = ((bh * dhh - p1) + bh * dhl + bl * dhh) + bl * dhl;
+    // a.hi cmh rounded: below 2^-15 |a.hi| and |a| <= 2 |result|, so its
+    // rounding stays below 2^-67 of the result.
+    const double p2 = a.hi * cmh;
+    // |p1| <= 2^-7 <= |a.hi| unless a.hi = 0, |p2| <= |s1.hi|: quick sums.
+    const DD s1 = quickTwoSum(a.hi, p1);
+    const DD s2 = quickTwoSum(s1.hi, p2);
+    const double lo = (b.lo * dh + a.lo * cmh + a.hi * cml) + b.hi * sl + (a.lo + e1 + s1.lo + s2.lo);
+    return quickTwoSum(s2.hi, lo);
+}
+
+// c v = p + e exactly, for c = j/64 (at most 7 bits, so only v is split).
+inline DD timesSixtyFourth(double c, double v) {
+    double vh, vl;
+    split(v, vh, vl);
+    const double p = c * v;
+    return {p, (vh * c - p) + vl * c};
+}
+
+// atan(a / b) for 0 < a <= b (plus a little): with c = j/64 nearest to a/b,
+// atan(a / b) = atan c + atan u, u = (a - c b) / (b + c a), |u| <= 1/128.
+DD atanTable(DD a, DD b) {
+    const int j = nearestSixtyFourth(a.hi / b.hi);
+    const double c = j * 0x1p-6;
+    const DD cb = timesSixtyFourth(c, b.hi), ca = timesSixtyFourth(c, a.hi);
+    DD num = twoSum(a.hi, -cb.hi);
+    num = quickTwoSum(num.hi, num.lo + (a.lo - cb.lo - c * b.lo));
+    DD den = twoSum(b.hi, ca.hi);
+    den = quickTwoSum(den.hi, den.lo + ca.lo + b.lo + c * a.lo);
+    const DD u = quotient(num, den);
+    // atan u = u - u^3/3 + u^5/5 - u^7/7 + u^9/9, and ul (1 - u^2) for the
+    // low part.
+    const double z = u.hi * u.hi;
+    const double poly = z * (-kInverse[3][0] + z * (kInverse[5][0] - z * (kInverse[7][0] - z * kInverse[9][0])));
+    const DD s = twoSum(kAtan64[j][0], u.hi);
+    const double lo = u.hi * poly + (u.lo * (1.0 - z) + kAtan64[j][1] + s.lo);
+    return quickTwoSum(s.hi, lo);
+}
+
+// atan t for t in [0, 1] in plain double, for the float acos: the same table,
+// within 2^-50.5 relative (u's roundings, below 2^-51.4 of the result since
+// atan c >= 2^-7 when c > 0 and u = t exactly when c = 0, the series' tail,
+// below 2^-59, and the last sum's rounding).
+double atanTableDouble(double t) {
+    const int j = nearestSixtyFourth(t);
+    const double c = j * 0x1p-6;
+    const double u = (t - c) / (1.0 + t * c);  // t - c exact
+    const double z = u * u;
+    const double poly = z * (-kInverse[3][0] + z * (kInverse[5][0] - z * kInverse[7][0]));
+    return kAtan64[j][0] + (kAtan64[j][1] + (u + u * poly));
+}
+
+// atan(a / b) for a, b > 0 of moderate size, in (0, pi/2).
+DD atanRatioFast(DD a, DD b) {
+    if (a.hi <= b.hi) return atanTable(a, b);
+    return add(DD{kPio2Hi, kPio2Lo}, neg(atanTable(b, a)));
+}
+
+// acos x for 2^-400 <= |x| < 1 as a double-double: atan(sqrt(1 - x^2) / |x|),
+// taken from pi for negative x.
+DD acosFast(double x) {
+    const DD w = sqrtDD(oneMinusSquare(x));
+    const DD a = atanRatioFast(w, DD{std::fabs(x), 0.0});
+    if (x >= 0.0) return a;
+    return add(DD{kPiHi, kPiLo}, neg(a));
+}
+
+// Doubles whose quotients, squares and split products neither overflow nor
+// come near underflow.
+inline bool moderate(double ax) { return ax >= 0x1p-400 && ax <= 0x1p400; }
+
+}  // namespace
+
+uint64_t reference::fallbackCount() { return gFallbacks.load(std::memory_order_relaxed); }
+
+namespace {
+
+// sin(x + quarterTurns pi/2) for 2^-27 <= |x| < 2^20: sin for 0, cos for 1.
+double sinShifted(double x, int quarterTurns, double (*ref)(double)) {
+    DD r;
+    const int q = reduceQuarterTurnsFast(x, r) + quarterTurns;
+    double v;
+    if (roundsSafely(sinCosTable(r, q & 1), v)) return q & 2 ? -v : v;
+    return fallBack(ref, x);
+}
+
+}  // namespace
+
+double sin(double x) {
+    const double ax = std::fabs(x);
+    if (ax >= 0x1p-26 && ax < 0x1p20) return sinShifted(x, 0, reference::sin);
+    return reference::sin(x);
+}
+
+double cos(double x) {
+    const double ax = std::fabs(x);
+    if (ax >= 0x1p-27 && ax < 0x1p20) return sinShifted(x, 1, reference::cos);
+    return reference::cos(x);
+}
+
+double atan(double x) {
+    const double ax = std::fabs(x);
+    if (ax >= 0x1p-27 && ax <= 0x1p60) {
+        const DD a = atanRatioFast(DD{ax, 0.0}, DD{1.0, 0.0});
+        double v;
+        if (roundsSafely(a, v)) return x < 0 ? -v : v;
+        return fallBack(reference::atan, x);
+    }
+    return reference::atan(x);
+}
+
+double atan2(double y, double x) {
+    const double ay = std::fabs(y), ax = std::fabs(x);
+    if (moderate(ay) && moderate(ax)) {
+        const double q = ay / ax;
+        // Very small and very large quotients take the reference's own
+        // shortcuts.
+        if (q >= 0x1p-60 && q <= 0x1p60) {
+            DD r = atanRatioFast(DD{ay, 0.0}, DD{ax, 0.0});
+            if (std::signbit(x)) r = add(DD{kPiHi, kPiLo}, neg(r));
+            double v;
+            if (roundsSafely(r, v)) return std::signbit(y) ? -v : v;
+            return fallBack(reference::atan2, y, x);
+        }
+    }
+    return reference::atan2(y, x);
+}
+
+double asin(double x) {
+    const double ax = std::fabs(x);
+    if (ax >= 0x1p-26 && ax < 1.0) {
+        const DD w = sqrtDD(oneMinusSquare(x));
+        double v;
+        if (roundsSafely(atanRatioFast(DD{ax, 0.0}, w), v)) return x < 0 ? -v : v;
+        return fallBack(reference::asin, x);
+    }
+    return reference::asin(x);
+}
+
+double acos(double x) {
+    const double ax = std::fabs(x);
+    if (moderate(ax) && ax < 1.0) {
+        double v;
+        if (roundsSafely(acosFast(x), v)) return v;
+        return fallBack<double, double>(reference::acos, x);
+    }
+    return reference::acos(x);
+}
+
+float acos(float x) {
+    const double xd = x, ax = std::fabs(xd);
+    if (ax < 1.0) {
+        // 1 - x^2 is exact or nearly so for a float x, so the ratio is
+        // within 3 * 2^-53 relative, and so is its arctangent; none of the
+        // steps cancels (the ratio is at most 1, pi/2 - atan of it is at
+        // least pi/4, pi - acos|x| at least pi/2): within 2^-49.5 in all.
+        const double w = std::sqrt(1.0 - xd * xd);
+        const double a = ax <= w ? (kPio2Hi - atanTableDouble(ax / w)) + kPio2Lo : atanTableDouble(w / ax);
+        float v;
+        if (roundsSafelyToFloat(x < 0 ? (kPiHi - a) + kPiLo : a, v)) return v;
+        return fallBack<float, float>(reference::acos, x);
+    }
+    return reference::acos(x);
+}
+
+double tan(double x) {
+    if (!std::isfinite(x)) return x - x;
+    if (std::fabs(x) < 0x1p-27) return x;
+    DD r;
+    const int q = reduceQuarterTurns(x, r);
+    const DD s = sinSmall(r), c = cosSmall(r);
+    return q % 2 == 0 ? round(div(s, c)) : -round(div(c, s));
 }
 
 double exp(double x) {
