@@ -7,6 +7,7 @@
 #include "effects/vec3.h"
 
 #include "effects/four_pixels.h"
+#include "common/frame_workers.h"
 #include "common/mathfn.h"
 
 namespace marrow {
@@ -22,7 +23,7 @@ constexpr double kSpriteWorldHalf = 8.0;
 }  // namespace
 
 void drawGlowSprite(int32_t centreX, int32_t centreY, int32_t depth, int32_t halfSize, uint32_t* frame,
-                    const uint32_t* sprite) {
+                    const uint32_t* sprite, int firstRow, int endRow) {
     if (!sprite) return;
     int32_t left = wrapSub(centreX, halfSize);
     int32_t right = wrapAdd(centreX, halfSize);
@@ -55,6 +56,13 @@ void drawGlowSprite(int32_t centreX, int32_t centreY, int32_t depth, int32_t hal
     if (right > kFrameWidth - 1) right = kFrameWidth - 1;
     if (bottom > kFrameHeight - 1) bottom = kFrameHeight - 1;
 
+    // The band's part: v steps by dv a row, so a later first row starts
+    // that many steps on (wrapping, as the stepping does).
+    if (firstRow > top) {
+        v = wrapAdd(v, wrapMul(dv, firstRow - top));
+        top = firstRow;
+    }
+    if (bottom > endRow - 1) bottom = endRow - 1;
     for (int32_t y = top; y <= bottom; ++y) {
         uint32_t* row = frame + y * kFrameWidth;
         int32_t u = u0;
@@ -128,6 +136,13 @@ void glowKnot(int32_t phase, uint32_t* frame, const uint32_t* sprite) {
 
     // What does not move with time is worked out once.
     static const KnotPath path;
+    // The sprites' squares, then the squares drawn in bands of rows by the
+    // frame's threads, each band taking every sprite in order.
+    struct Square {
+        int32_t x, y, depth, half;
+    };
+    static Square squares[kKnotSprites];
+    int count = 0;
     for (int i = 0; i < kKnotSprites; ++i) {
         const double b = 188.49 * path.s[i] + t;
         const Vec3 p = {100 * path.cosA[i] + 45 * mathfn::sin(b), (path.sinWave[i] + 1) * 0.5 * mathfn::cos(b) * 45,
@@ -137,9 +152,13 @@ void glowKnot(int32_t phase, uint32_t* frame, const uint32_t* sprite) {
         const int32_t y0 = truncToInt32(q.y - 48);
         const int32_t depth = truncToInt32(q.z);
         if (depth < 2) continue;  // behind, at or too close to the eye
-        drawGlowSprite(truncToInt32(kFocal * x0 / depth + 160), truncToInt32(100 - kFocal * y0 / depth), depth,
-                       truncToInt32(kFocal * kSpriteWorldHalf / depth), frame, sprite);
+        squares[count++] = {truncToInt32(kFocal * x0 / depth + 160), truncToInt32(100 - kFocal * y0 / depth), depth,
+                            truncToInt32(kFocal * kSpriteWorldHalf / depth)};
     }
+    forRowBands(kFrameHeight, [=](int firstRow, int endRow) {
+        for (int i = 0; i < count; ++i)
+            drawGlowSprite(squares[i].x, squares[i].y, squares[i].depth, squares[i].half, frame, sprite, firstRow, endRow);
+    });
 }
 
 }  // namespace marrow

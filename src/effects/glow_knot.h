@@ -10,6 +10,8 @@
 
 #include <cstdint>
 
+#include "common/framebuffer.h"
+
 namespace marrow {
 
 // phase: the timeline's truncate(time x 70) (70 per second of music).
@@ -18,8 +20,9 @@ void glowKnot(int32_t phase, uint32_t* frame, const uint32_t* sprite);
 // Adds the whole sprite scaled to the square centreX +- halfSize,
 // centreY +- halfSize (both ends inclusive), clipped to the frame. The sprite
 // is stepped in 16.16 (1.0 = the whole sprite across). Nothing is drawn for
-// depth < 1 or an empty square. Any integers are safe.
+// depth < 1 or an empty square. Any integers are safe. Given a band of rows
+// firstRow..endRow-1, only its rows are drawn, each as in the whole sprite.
 void drawGlowSprite(int32_t centreX, int32_t centreY, int32_t depth, int32_t halfSize, uint32_t* frame,
-                    const uint32_t* sprite);
+                    const uint32_t* sprite, int firstRow = 0, int endRow = kFrameHeight);
 
 }  // namespace marrow

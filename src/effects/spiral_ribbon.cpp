@@ -6,6 +6,7 @@
 #include "common/numeric.h"
 #include "effects/compositing.h"
 #include "effects/vec3.h"
+#include "common/frame_workers.h"
 #include "common/mathfn.h"
 
 namespace marrow {
@@ -123,7 +124,7 @@ int clipPolygon(const Vertex* in, int count, Vertex* out, int guard) {
     return n;
 }
 
-void fillPolygon(uint32_t* frame, const Vertex* poly, int count, uint32_t colour) {
+void fillPolygon(uint32_t* frame, const Vertex* poly, int count, uint32_t colour, int firstRow, int endRow) {
     if (count < 3) return;
     Vertex v[kClipWork];
     const int n = clipPolygon(poly, count, v, 0);
@@ -159,13 +160,14 @@ void fillPolygon(uint32_t* frame, const Vertex* poly, int count, uint32_t colour
     Chain rightChain = {top, -1, 0, 0.0, 0.0};
     if (!enterEdge(leftChain) || !enterEdge(rightChain)) return;
 
-    for (int y = ceilToInt(v[top].y); y < kFrameHeight; ++y) {
+    const int lastRow = endRow < kFrameHeight ? endRow : kFrameHeight;
+    for (int y = ceilToInt(v[top].y); y < lastRow; ++y) {
         // ceil(x_right) - ceil(x_left) pixels from the truncated left x.
         // After clipping both ends lie within the frame; the clamps (and the
         // row limit of the loop) only guard a non-convex polygon, whose
         // chains can run on past its bottom or cross each other.
         const int span = ceilToInt(rightChain.x) - ceilToInt(leftChain.x);
-        if (span > 0 && y >= 0) {
+        if (span > 0 && y >= 0 && y >= firstRow) {
             int x0 = truncToInt32(leftChain.x);
             int x1 = x0 + span;
             if (x0 < 0) x0 = 0;
@@ -186,7 +188,7 @@ void fillPolygon(uint32_t* frame, const Vertex* poly, int count, uint32_t colour
     }
 }
 
-void aaLine(uint32_t* frame, const Vertex& a, const Vertex& b, uint32_t colour) {
+void aaLine(uint32_t* frame, const Vertex& a, const Vertex& b, uint32_t colour, int firstRow, int endRow) {
     // With both ends one pixel inside the frame every pixel and its side
     // neighbour are on it: the walk moves at most trunc(d) pixels along
     // each axis from the truncated start, d being the distance on that axis.
@@ -219,9 +221,14 @@ void aaLine(uint32_t* frame, const Vertex& a, const Vertex& b, uint32_t colour) 
     int32_t pos = truncToInt32(a.y) * kFrameWidth + truncToInt32(a.x);
     int32_t coverage = 0;
     int32_t fraction = 0;
+    // The band's pixels: one unsigned compare tells whether a pixel is in it.
+    const int32_t bandStart = (firstRow > 0 ? firstRow : 0) * kFrameWidth;
+    const int32_t bandEnd = (endRow < kFrameHeight ? endRow : kFrameHeight) * kFrameWidth;
+    const uint32_t bandPixels = bandEnd > bandStart ? static_cast<uint32_t>(bandEnd - bandStart) : 0;
+    auto inBand = [&](int32_t p) { return static_cast<uint32_t>(p - bandStart) < bandPixels; };
     for (int32_t i = 0; i < count; ++i) {
-        frame[pos] = blendTowards(frame[pos], colour, coverage);
-        frame[pos + sideStep] = blendTowards(frame[pos + sideStep], colour, 255 - coverage);
+        if (inBand(pos)) frame[pos] = blendTowards(frame[pos], colour, coverage);
+        if (inBand(pos + sideStep)) frame[pos + sideStep] = blendTowards(frame[pos + sideStep], colour, 255 - coverage);
         const int32_t w = wrapAdd(slope16, fraction);
         if (w < 0x10000) {
             pos += mainStep;
@@ -234,14 +241,14 @@ void aaLine(uint32_t* frame, const Vertex& a, const Vertex& b, uint32_t colour) 
     }
 }
 
-void drawLine(uint32_t* frame, const Vertex& a, const Vertex& b, uint32_t colour) {
+void drawLine(uint32_t* frame, const Vertex& a, const Vertex& b, uint32_t colour, int firstRow, int endRow) {
     // Clipped one pixel inside every edge so aaLine's side neighbour stays
     // on the frame; a segment clips like a two-vertex polygon, whose first
     // two output vertices are the visible part.
     const Vertex segment[2] = {a, b};
     Vertex out[clipOutputCapacity(2)];
     const int n = clipPolygon(segment, 2, out, 1);
-    if (n >= 2) aaLine(frame, out[0], out[1], colour);
+    if (n >= 2) aaLine(frame, out[0], out[1], colour, firstRow, endRow);
 }
 
 namespace {
@@ -292,24 +299,28 @@ void spiralRibbon(int32_t phase, uint32_t* frame) {
 }
 
 void drawRibbon(uint32_t* frame, const Vertex* vertices) {
-    for (int m = 0; m < kRibbonQuads; ++m) {
-        const int k = 2 * m + 2;
-        const Vertex& a = vertices[2 * m];
-        const Vertex& b = vertices[2 * m + 1];
-        const Vertex& c = vertices[2 * m + 2];
-        const Vertex& d = vertices[2 * m + 3];
-        // Anything at or behind depth 1 would project wildly (or with the
-        // wrong sign): the whole quad goes, edges included. NaN fails too.
-        if (!(a.depth > 1.0 && b.depth > 1.0 && c.depth > 1.0 && d.depth > 1.0)) continue;
-        // Two quads in every eight are left open (k & 0xC == 0).
-        if (k & 0xC) {
-            const Vertex quad[4] = {a, b, d, c};
-            fillPolygon(frame, quad, 4, kRibbonFill);
+    // Bands of rows side by side on the frame's threads, each taking every
+    // quad and line in order.
+    forRowBands(kFrameHeight, [frame, vertices](int firstRow, int endRow) {
+        for (int m = 0; m < kRibbonQuads; ++m) {
+            const int k = 2 * m + 2;
+            const Vertex& a = vertices[2 * m];
+            const Vertex& b = vertices[2 * m + 1];
+            const Vertex& c = vertices[2 * m + 2];
+            const Vertex& d = vertices[2 * m + 3];
+            // Anything at or behind depth 1 would project wildly (or with the
+            // wrong sign): the whole quad goes, edges included. NaN fails too.
+            if (!(a.depth > 1.0 && b.depth > 1.0 && c.depth > 1.0 && d.depth > 1.0)) continue;
+            // Two quads in every eight are left open (k & 0xC == 0).
+            if (k & 0xC) {
+                const Vertex quad[4] = {a, b, d, c};
+                fillPolygon(frame, quad, 4, kRibbonFill, firstRow, endRow);
+            }
+            drawLine(frame, a, c, kRibbonEdge, firstRow, endRow);
+            drawLine(frame, b, d, kRibbonEdge, firstRow, endRow);
+            drawLine(frame, a, b, kRibbonEdge, firstRow, endRow);
         }
-        drawLine(frame, a, c, kRibbonEdge);
-        drawLine(frame, b, d, kRibbonEdge);
-        drawLine(frame, a, b, kRibbonEdge);
-    }
+    });
 }
 
 }  // namespace marrow

@@ -13,6 +13,8 @@
 
 #include <cstdint>
 
+#include "common/framebuffer.h"
+
 namespace marrow {
 
 // A projected point: screen x, y in pixels (x right, y down, not rounded) and
@@ -62,11 +64,18 @@ int clipPolygon(const Vertex* in, int count, Vertex* out, int guard);
 // draws nothing, which is how back faces of the ribbon disappear.
 // Meant for convex polygons of up to kMaxClipInput vertices; any other shape
 // still stays inside the frame, and a longer one draws nothing.
-void fillPolygon(uint32_t* frame, const Vertex* poly, int count, uint32_t colour);
+//
+// This and the two line functions below draw only rows firstRow..endRow-1
+// when given them: every row is still walked, so a picture drawn band by
+// band (each band taking every primitive in order) is the picture drawn
+// whole, and the frame's threads can draw bands side by side.
+void fillPolygon(uint32_t* frame, const Vertex* poly, int count, uint32_t colour, int firstRow = 0,
+                 int endRow = kFrameHeight);
 
 // Clips the segment a-b one pixel inside every edge of the frame and draws
 // what remains with aaLine.
-void drawLine(uint32_t* frame, const Vertex& a, const Vertex& b, uint32_t colour);
+void drawLine(uint32_t* frame, const Vertex& a, const Vertex& b, uint32_t colour, int firstRow = 0,
+              int endRow = kFrameHeight);
 
 // A line from a to b with coverage spread over two pixels: each step blends
 // the pixel on the line towards `colour` by 1 - c/256 and its neighbour one
@@ -74,7 +83,8 @@ void drawLine(uint32_t* frame, const Vertex& a, const Vertex& b, uint32_t colour
 // axis covered so far. The first pixel is the full colour. Both ends must lie
 // in 1..318 x 1..198 (so the neighbour stays on the frame); a line with an
 // end outside that draws nothing.
-void aaLine(uint32_t* frame, const Vertex& a, const Vertex& b, uint32_t colour);
+void aaLine(uint32_t* frame, const Vertex& a, const Vertex& b, uint32_t colour, int firstRow = 0,
+            int endRow = kFrameHeight);
 
 // x becomes sin(x * pi) n times; returns x.
 double sinIterate(double x, int n);

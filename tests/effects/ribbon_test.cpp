@@ -3,11 +3,13 @@
 // antialiased line's blend, and the ribbon's quad rules and camera.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <vector>
 
 #include "common/framebuffer.h"
+#include "effects/glow_knot.h"
 #include "effects/spiral_ribbon.h"
 #include "effects/vec3.h"
 #include "guarded_frame.h"
@@ -342,4 +344,33 @@ TEST(RibbonCamera, VerticesFollowTheHelixThroughTheLookAtCamera) {
         const double chord = 30 * std::hypot(std::sin(a1) - std::sin(a0), std::cos(a1) - std::cos(a0));
         EXPECT_NEAR(dist(in, next), std::hypot(chord, 1.0), 1e-6) << i;
     }
+}
+
+// Drawn band by band, each band taking every primitive in order (as the
+// frame's threads draw the ribbon and the knot's sprites), the picture is
+// the one drawn whole: fills, lines whose side pixels fall in the next band,
+// and sprites cut by band edges.
+TEST(RibbonBands, BandByBandIsTheWholePicture) {
+    std::vector<uint32_t> sprite(256 * 256);
+    for (size_t i = 0; i < sprite.size(); ++i) sprite[i] = static_cast<uint32_t>(i * 2654435761u) & 0x7F7F7F;
+    auto draw = [&](std::vector<uint32_t>& f, int y0, int y1) {
+        for (int k = 0; k < 40; ++k) {
+            const double s = k * 0.37;
+            const Vertex quad[4] = {{20 + 7.3 * k, 5 + 4.1 * k, 2},
+                                    {60 + 6.1 * k, 2 + 4.7 * k, 2},
+                                    {50 + 6.9 * k, 40 + 3.3 * k, 2},
+                                    {15 + 7.7 * k, 35 + 3.9 * k, 2}};
+            fillPolygon(f.data(), quad, 4, 0x102030, y0, y1);
+            drawLine(f.data(), quad[0], quad[2], 0xF0E0D0 + static_cast<uint32_t>(k), y0, y1);
+            drawLine(f.data(), {160 + 150 * std::sin(s), 100 + 99 * std::cos(s), 1}, {160, 100, 1}, 0xFFFFFF, y0, y1);
+            drawGlowSprite(17 * k - 40, 11 * k - 30, 9, 3 + k, f.data(), sprite.data(), y0, y1);
+        }
+    };
+    std::vector<uint32_t> whole(kFramePixels, 0x010101), banded = whole;
+    draw(whole, 0, kFrameHeight);
+    for (int y = 0; y < kFrameHeight; y += 13) draw(banded, y, std::min(y + 13, kFrameHeight));
+    int lit = 0;
+    for (uint32_t p : whole) lit += p != 0x010101;
+    EXPECT_GT(lit, 10000);
+    EXPECT_EQ(banded, whole);
 }
