@@ -400,10 +400,9 @@ struct BlurGeometry {
     int32_t d;           // 16.16 sample step per pixel
 };
 
-// Blurs the quadrant's rows from its n-th row from the centre on; with
-// skipFirstPixel the first of those rows starts one pixel further out (its
-// first pixel is done).
-void blurQuadrant(const BlurGeometry& g, const Quadrant& q, int32_t n, bool skipFirstPixel) {
+// Blurs the quadrant's rows from the centre outward; with skipFirstPixel
+// the first row starts one pixel further out (its first pixel is done).
+void blurQuadrant(const BlurGeometry& g, const Quadrant& q, bool skipFirstPixel) {
     const int32_t count = q.x1 - q.x0;
     if (count <= 0 || q.y1 <= q.y0) return;
     const int32_t firstX = q.right ? q.x0 : q.x1 - 1;
@@ -418,7 +417,8 @@ void blurQuadrant(const BlurGeometry& g, const Quadrant& q, int32_t n, bool skip
         else
             blurSpanLeft(dst, g.frame, pixels, x, y, step);
     };
-    if (skipFirstPixel && n < rows) {
+    int32_t n = 0;
+    if (skipFirstPixel) {
         const int32_t y = rowOf(n);
         span(g.frame + y * kFrameWidth + firstX + (q.right ? 1 : -1), count - 1, wrapAdd(sx, stepX), syOf(y), stepX);
         ++n;
@@ -457,8 +457,8 @@ struct QuadrantPair {
     bool secondSkipsFirstPixel;
 
     void operator()(int part, int parts) const {
-        if (part == 0) blurQuadrant(*g, first, 0, false);
-        if (part == (parts > 1 ? 1 : 0)) blurQuadrant(*g, second, 0, secondSkipsFirstPixel);
+        if (part == 0) blurQuadrant(*g, first, false);
+        if (part == (parts > 1 ? 1 : 0)) blurQuadrant(*g, second, secondSkipsFirstPixel);
     }
 };
 
@@ -496,7 +496,7 @@ void ZoomBlur(uint32_t* frame, int32_t centreX, int32_t centreY, double factor) 
         return;
     }
     const Quadrant inOrder[4] = {topRight, bottomLeft, bottomRight, topLeft};
-    for (const Quadrant& q : inOrder) blurQuadrant(g, q, 0, false);
+    for (const Quadrant& q : inOrder) blurQuadrant(g, q, false);
 }
 
 void zoomFeedback(uint32_t* frame, double amount) {
