@@ -72,32 +72,32 @@ struct NoSeam {
 template <int N, typename Corners, typename Seam, typename Row>
 inline void drawBlockGridRows(uint32_t* dst, Corners&& corners, Seam&& seam, Row&& row) {
     forRowBands(kBlockRows, [&](int firstBlockRow, int endBlockRow) {
-    for (int blockRow = firstBlockRow; blockRow < endBlockRow; ++blockRow) {
-        for (int blockColumn = 0; blockColumn < kBlockColumns; ++blockColumn) {
-            BlockValues<N> topLeft, topRight, bottomLeft, bottomRight;
-            corners(blockRow, blockColumn, topLeft, topRight, bottomLeft, bottomRight);
-            seam(bottomLeft, topLeft);
-            seam(bottomRight, topRight);
+        for (int blockRow = firstBlockRow; blockRow < endBlockRow; ++blockRow) {
+            for (int blockColumn = 0; blockColumn < kBlockColumns; ++blockColumn) {
+                BlockValues<N> topLeft, topRight, bottomLeft, bottomRight;
+                corners(blockRow, blockColumn, topLeft, topRight, bottomLeft, bottomRight);
+                seam(bottomLeft, topLeft);
+                seam(bottomRight, topRight);
 
-            BlockValues<N> left = topLeft, right = topRight, leftStep, rightStep;
-            forEachValue<N>([&](int k) {
-                leftStep.c[k] = wrapSub(bottomLeft.c[k], topLeft.c[k]) >> kBlockShift;
-                rightStep.c[k] = wrapSub(bottomRight.c[k], topRight.c[k]) >> kBlockShift;
-            });
-
-            uint32_t* out = dst + blockRow * kBlockSize * kFrameWidth + blockColumn * kBlockSize;
-            for (int y = 0; y < kBlockSize; ++y, out += kFrameWidth) {
-                seam(right, left);
-                BlockValues<N> step;
-                forEachValue<N>([&](int k) { step.c[k] = wrapSub(right.c[k], left.c[k]) >> kBlockShift; });
-                row(out, left, step);
+                BlockValues<N> left = topLeft, right = topRight, leftStep, rightStep;
                 forEachValue<N>([&](int k) {
-                    left.c[k] = wrapAdd(left.c[k], leftStep.c[k]);
-                    right.c[k] = wrapAdd(right.c[k], rightStep.c[k]);
+                    leftStep.c[k] = wrapSub(bottomLeft.c[k], topLeft.c[k]) >> kBlockShift;
+                    rightStep.c[k] = wrapSub(bottomRight.c[k], topRight.c[k]) >> kBlockShift;
                 });
+
+                uint32_t* out = dst + blockRow * kBlockSize * kFrameWidth + blockColumn * kBlockSize;
+                for (int y = 0; y < kBlockSize; ++y, out += kFrameWidth) {
+                    seam(right, left);
+                    BlockValues<N> step;
+                    forEachValue<N>([&](int k) { step.c[k] = wrapSub(right.c[k], left.c[k]) >> kBlockShift; });
+                    row(out, left, step);
+                    forEachValue<N>([&](int k) {
+                        left.c[k] = wrapAdd(left.c[k], leftStep.c[k]);
+                        right.c[k] = wrapAdd(right.c[k], rightStep.c[k]);
+                    });
+                }
             }
         }
-    }
     });
 }
 

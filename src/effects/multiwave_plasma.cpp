@@ -132,21 +132,21 @@ EffectInfo MultiWavePlasma::getInfo(EffectInfo record) const {
 // normal is made), so the frame's threads take bands of them side by side.
 void MultiWavePlasma::computeNormals() {
     forSpans(kGridPoints, [this](int begin, int end) {
-    for (int k = begin; k < end; ++k) {
-        const Point& p = points[k];
-        const Point& right = points[(k + 1) % kGridPoints];
-        const Point& below = points[(k + kColumns) % kGridPoints];
-        const double ax = static_cast<double>(right.x) - p.x, ay = static_cast<double>(right.y) - p.y,
-                     az = static_cast<double>(right.z) - p.z;
-        const double bx = static_cast<double>(below.x) - p.x, by = static_cast<double>(below.y) - p.y,
-                     bz = static_cast<double>(below.z) - p.z;
-        const double nx = ay * bz - az * by;
-        const double ny = az * bx - ax * bz;
-        const double nz = ax * by - ay * bx;
-        const double length = std::sqrt(nx * nx + ny * ny + nz * nz);
-        normals[k] = Point{truncToInt32(nx / length * 1024.0), truncToInt32(ny / length * 1024.0),
-                           truncToInt32(nz / length * 1024.0)};
-    }
+        for (int k = begin; k < end; ++k) {
+            const Point& p = points[k];
+            const Point& right = points[(k + 1) % kGridPoints];
+            const Point& below = points[(k + kColumns) % kGridPoints];
+            const double ax = static_cast<double>(right.x) - p.x, ay = static_cast<double>(right.y) - p.y,
+                         az = static_cast<double>(right.z) - p.z;
+            const double bx = static_cast<double>(below.x) - p.x, by = static_cast<double>(below.y) - p.y,
+                         bz = static_cast<double>(below.z) - p.z;
+            const double nx = ay * bz - az * by;
+            const double ny = az * bx - ax * bz;
+            const double nz = ax * by - ay * bx;
+            const double length = std::sqrt(nx * nx + ny * ny + nz * nz);
+            normals[k] = Point{truncToInt32(nx / length * 1024.0), truncToInt32(ny / length * 1024.0),
+                               truncToInt32(nz / length * 1024.0)};
+        }
     });
 }
 
@@ -155,34 +155,34 @@ void MultiWavePlasma::sweep(Projection projection, double t, double dist, Height
     computeNormals();
     const double sinT = mathfn::sin(t), cosT = mathfn::cos(t);
     forRowBands(kGridRows, [&](int firstRow, int endRow) {
-    for (int row = firstRow; row < endRow; ++row) {
-        for (int column = 0; column < kGridColumns; ++column) {
-            const int k = row * kColumns + column;
-            Point& p = points[k];
-            const Point& n = normals[k];
-            if (projection == Projection::FromNormal) {
-                // Normal components -1024..1024 around 512 give 0..256.0 at
-                // most in 16.16 (<< 14 = x 16384), so the sheet shows a
-                // texture window that moves with the slopes.
-                texCoords[k] = Coord16_16{shiftLeft(n.x + 512, 14), shiftLeft(n.y + 512, 14)};
-                lightCoords[k] = texCoords[k];
-            } else {
-                double depth = p.z + dist;
-                if (depth == 0.0) depth = 0.001;  // a point in the eye plane: avoid dividing by zero
-                if (projection == Projection::Rotating) {
-                    texCoords[k] = Coord16_16{
-                        centredFixed(truncToInt32((p.x * sinT - p.y * cosT) * 256.0 / depth)),
-                        centredFixed(truncToInt32((p.x * cosT + p.y * sinT) * 256.0 / depth))};
+        for (int row = firstRow; row < endRow; ++row) {
+            for (int column = 0; column < kGridColumns; ++column) {
+                const int k = row * kColumns + column;
+                Point& p = points[k];
+                const Point& n = normals[k];
+                if (projection == Projection::FromNormal) {
+                    // Normal components -1024..1024 around 512 give 0..256.0 at
+                    // most in 16.16 (<< 14 = x 16384), so the sheet shows a
+                    // texture window that moves with the slopes.
+                    texCoords[k] = Coord16_16{shiftLeft(n.x + 512, 14), shiftLeft(n.y + 512, 14)};
+                    lightCoords[k] = texCoords[k];
                 } else {
-                    texCoords[k] = Coord16_16{centredFixed(truncToInt32(wrapMul(p.x, 256) / depth)),
-                                              centredFixed(truncToInt32(wrapMul(p.y, 256) / depth))};
+                    double depth = p.z + dist;
+                    if (depth == 0.0) depth = 0.001;  // a point in the eye plane: avoid dividing by zero
+                    if (projection == Projection::Rotating) {
+                        texCoords[k] = Coord16_16{
+                            centredFixed(truncToInt32((p.x * sinT - p.y * cosT) * 256.0 / depth)),
+                            centredFixed(truncToInt32((p.x * cosT + p.y * sinT) * 256.0 / depth))};
+                    } else {
+                        texCoords[k] = Coord16_16{centredFixed(truncToInt32(wrapMul(p.x, 256) / depth)),
+                                                  centredFixed(truncToInt32(wrapMul(p.y, 256) / depth))};
+                    }
+                    // Normal -1024..1024 maps to 0..256.0 (<< 13 = x 8192 in 16.16).
+                    lightCoords[k] = Coord16_16{shiftLeft(n.x + 1024, 13), shiftLeft(n.y + 1024, 13)};
                 }
-                // Normal -1024..1024 maps to 0..256.0 (<< 13 = x 8192 in 16.16).
-                lightCoords[k] = Coord16_16{shiftLeft(n.x + 1024, 13), shiftLeft(n.y + 1024, 13)};
+                p.z = height(row, column);
             }
-            p.z = height(row, column);
         }
-    }
     });
 }
 

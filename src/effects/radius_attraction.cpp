@@ -51,27 +51,27 @@ void RadiusAttraction::render(uint32_t* dst, const uint32_t* src, float time) {
 
     // Rows are independent: the frame's threads take bands of them.
     forRowBands(kFrameHeight, [&](int firstRow, int endRow) {
-    for (int y = firstRow; y < endRow; ++y) {
-        const uint32_t r0 = static_cast<uint32_t>(rowSq[0][y]), r1 = static_cast<uint32_t>(rowSq[1][y]);
-        const uint32_t r2 = static_cast<uint32_t>(rowSq[2][y]), r3 = static_cast<uint32_t>(rowSq[3][y]);
-        uint32_t* out = dst + y * kFrameWidth;
-        for (int x = 0; x < kFrameWidth; ++x) {
-            // Unsigned products: they wrap rather than overflow (they stay
-            // far below 2^32 with the centres above).
-            const uint32_t p = (colSq[0][x] + r0) * (colSq[1][x] + r1);
-            const uint32_t q = (colSq[2][x] + r2) * (colSq[3][x] + r3);
-            uint32_t pixel = 0;
-            if (p < kProductLimit && q < kProductLimit) {
-                // sqrt of at most 10^6 is at most 1000; over 4 a texture
-                // coordinate of at most 250.
-                const int32_t a = truncToInt32(std::sqrt(static_cast<double>(p))) >> 2;
-                const int32_t b = truncToInt32(std::sqrt(static_cast<double>(q))) >> 2;
-                // Texture row b, column a.
-                pixel = src[((b << 8) | (a & 0xFF)) & 0xFFFF];
+        for (int y = firstRow; y < endRow; ++y) {
+            const uint32_t r0 = static_cast<uint32_t>(rowSq[0][y]), r1 = static_cast<uint32_t>(rowSq[1][y]);
+            const uint32_t r2 = static_cast<uint32_t>(rowSq[2][y]), r3 = static_cast<uint32_t>(rowSq[3][y]);
+            uint32_t* out = dst + y * kFrameWidth;
+            for (int x = 0; x < kFrameWidth; ++x) {
+                // Unsigned products: they wrap rather than overflow (they stay
+                // far below 2^32 with the centres above).
+                const uint32_t p = (colSq[0][x] + r0) * (colSq[1][x] + r1);
+                const uint32_t q = (colSq[2][x] + r2) * (colSq[3][x] + r3);
+                uint32_t pixel = 0;
+                if (p < kProductLimit && q < kProductLimit) {
+                    // sqrt of at most 10^6 is at most 1000; over 4 a texture
+                    // coordinate of at most 250.
+                    const int32_t a = truncToInt32(std::sqrt(static_cast<double>(p))) >> 2;
+                    const int32_t b = truncToInt32(std::sqrt(static_cast<double>(q))) >> 2;
+                    // Texture row b, column a.
+                    pixel = src[((b << 8) | (a & 0xFF)) & 0xFFFF];
+                }
+                out[x] = pixel;
             }
-            out[x] = pixel;
         }
-    }
     });
 }
 
