@@ -6,6 +6,9 @@ namespace {
 
 bool processorHasAvx2() {
 #if defined(MARROW_X86)
+    // Asked while static objects are made: the feature table must be filled
+    // first, whatever order the constructors run in.
+    __builtin_cpu_init();
     return __builtin_cpu_supports("avx2");
 #else
     return false;
