@@ -63,10 +63,13 @@ constexpr auto kPollTime = std::chrono::microseconds(500);
 // small share to the others.
 constexpr int kPartsPerThread = 4;
 
+// The claim word: job number (24 bits) above the part count (8 bits) above
+// the next part to hand out (32 bits). The job number is only there to make
+// each job's words differ from the last job's, so a worker's compare-exchange
+// made with a word it read during the last job fails; nothing reads it back.
 constexpr uint64_t claimWord(uint32_t job, uint32_t parts, uint32_t next) {
     return static_cast<uint64_t>(job & 0xFFFFFF) << 40 | static_cast<uint64_t>(parts & 0xFF) << 32 | next;
 }
-constexpr uint32_t jobOf(uint64_t w) { return static_cast<uint32_t>(w >> 40); }
 constexpr uint32_t partsOf(uint64_t w) { return static_cast<uint32_t>(w >> 32) & 0xFF; }
 constexpr uint32_t nextOf(uint64_t w) { return static_cast<uint32_t>(w); }
 
