@@ -47,10 +47,15 @@ install: configure
 
 # Google Benchmark figures: one table, also written as JSON. The presentation
 # benchmarks run on the default data set (made first if it is missing).
+# BENCH_QUICK=1 runs every row once, as briefly as each allows: a check that
+# the benchmarks run (CI), not figures to quote.
+BENCH_QUICK ?=
+BENCH_FLAGS = $(if $(BENCH_QUICK),--benchmark_repetitions=1 --benchmark_min_time=0.01)
 bench: configure
 	@cmake --build $(BUILD) -j $(JOBS) --target marrow-bench demo-data
 	@mkdir -p $(BUILD)/bench
-	$(BUILD)/bench/marrow-bench --data $(BUILD)/demo --benchmark_out=$(BUILD)/bench/results.json --benchmark_out_format=json
+	$(BUILD)/bench/marrow-bench --data $(BUILD)/demo $(BENCH_FLAGS) \
+		--benchmark_out=$(BUILD)/bench/results.json --benchmark_out_format=json
 
 # A contact sheet of the whole presentation (one thumbnail per interval).
 capture: build
