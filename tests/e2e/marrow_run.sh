@@ -4,6 +4,7 @@
 # "time ..." line; another key ends it at once; with no display it says why.
 set -u
 source "$(dirname "$0")/e2e.bash"
+play=$(cd "$(dirname "$0")/../../scripts" && pwd)/play
 
 on_display "$0" "$@"
 
@@ -134,5 +135,23 @@ rc=$?
 [[ $rc -eq 1 ]] && grep -q "pixmaps/still0.jpg: the image is 256x256, but it must be 320x200" run5.err &&
     ok "wrong image size: named and refused" || fail "wrong image size: status $rc"
 mv still0.keep pixmaps/still0.jpg
+
+# 6. scripts/play (make run) tells the ordinary end from a failed start:
+# the ordinary end is success, a start that never reached the presentation
+# fails with the program's own message as the last line.
+"$build/marrow-assets" "$work" --only music --music-seconds 1 >/dev/null 2>&1 ||
+    "$build/marrow-assets" "$work" --music-seconds 1 >/dev/null
+timeout 60 "$play" "$build/marrow" 2>play1.err
+rc=$?
+[[ $rc -eq 0 ]] && ok "play: the ordinary end is success" || fail "play: ordinary end gave status $rc"
+env -u DISPLAY -u WAYLAND_DISPLAY timeout 60 "$play" "$build/marrow" 2>play2.err
+rc=$?
+[[ $rc -eq 1 && $(tail -n 1 play2.err) == "Could not open the display:"* ]] &&
+    ok "play: no display fails with the reason last" || fail "play: no display gave status $rc, last line: $(tail -n 1 play2.err)"
+head -c 2000 /dev/urandom >music/demo.mp3
+timeout 60 "$play" "$build/marrow" 2>play3.err
+rc=$?
+[[ $rc -eq 1 ]] && grep -q "did not start" play3.err && ok "play: a broken soundtrack fails" ||
+    fail "play: broken soundtrack gave status $rc"
 
 finish marrow
