@@ -205,6 +205,16 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "marrow-capture: %s: %s\n", o.data.c_str(), std::strerror(errno));
         return 1;
     }
+    // Everything is read from the data directory: say where to point it
+    // before the start-up fails on its first image.
+    if (!std::filesystem::is_directory("pixmaps") || !std::filesystem::is_directory("scenes")) {
+        const std::string where = o.data.empty() ? "the current directory" : o.data;
+        std::fprintf(stderr,
+                     "marrow-capture: no data set in %s (no pixmaps/ and scenes/ there): run it in a data "
+                     "directory or give --data DIR (make build writes the default one to build/demo)\n",
+                     where.c_str());
+        return 1;
+    }
 
     std::vector<double> atTimes;
     for (const std::string& t : o.at) {

@@ -27,6 +27,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstdio>
@@ -46,6 +47,16 @@ namespace {
 // The presentation's options, plus the lenient reading unless --strict.
 constexpr int32_t kDemoFlags = marrow::kPresentationLibraryFlags;
 int32_t readFlags = kDemoFlags | ORIN_LENIENT;
+
+const char* const kUsage =
+    "usage: marrow-scene FILE.3ds [--json] [--at FRAME] [--strict]\n"
+    "\n"
+    "Shows a 3DS file as the presentation's scene library reads it: objects, materials and maps,\n"
+    "cameras, lights, the keyframer tree and its tracks, the frame range and warnings.\n"
+    "  --json       print one JSON object instead of text\n"
+    "  --at FRAME   evaluate the animation at FRAME, as the renderer does\n"
+    "  --strict     read with the presentation's own rules (default: leniently, with warnings)\n"
+    "Exit status: 0 when the file loads, 1 when it does not, 2 for a bad command line.\n";
 
 // ---- small output helpers ---------------------------------------------------------------
 
@@ -716,6 +727,10 @@ int main(int argc, char** argv) {
     bool json = false, bad = false, at = false;
     float atFrame = 0;
     for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
         if (std::strcmp(argv[i], "--json") == 0) {
             json = true;
         } else if (std::strcmp(argv[i], "--strict") == 0) {
@@ -738,8 +753,20 @@ int main(int argc, char** argv) {
         }
     }
     if (path.empty() || bad) {
-        std::fprintf(stderr, "usage: marrow-scene FILE.3ds [--json] [--at FRAME] [--strict]\n");
+        std::fputs(kUsage, stderr);
         return 2;
+    }
+    // The library reports any file it cannot open as ORIN_ERR_OPEN: say what
+    // the system says when the file is not there or not a file at all.
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) {
+        std::fprintf(stderr, "marrow-scene: %s: %s\n", path.c_str(),
+                     errno == ENOENT ? "no such file" : std::strerror(errno));
+        return 1;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        std::fprintf(stderr, "marrow-scene: %s: not a file\n", path.c_str());
+        return 1;
     }
 
     orin_init(readFlags);

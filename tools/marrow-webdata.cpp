@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -65,8 +66,16 @@ int fail(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const char* const usage =
+        "usage: marrow-webdata DATA_DIR OUT_DIR\n"
+        "Writes DATA_DIR's pixmaps/ and scenes/ into OUT_DIR for the browser build: every JPEG\n"
+        "decoded by the program's own loader, every other file copied.\n";
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(usage, stdout);
+        return 0;
+    }
     if (argc != 3) {
-        std::fputs("usage: marrow-webdata DATA_DIR OUT_DIR\n", stderr);
+        std::fputs(usage, stderr);
         return 2;
     }
     const fs::path data = argv[1], out = argv[2];
