@@ -169,12 +169,15 @@ public:
     void Finalize() override { printTable(ordered(runs_)); }
 
 private:
-    // Milliseconds for the whole-frame and start-up groups, whatever their
-    // size, so those columns line up; otherwise whichever reads better.
+    // Milliseconds for the whole-frame and start-up groups down to 0.010 ms,
+    // so those columns line up; below that (a still interval, a maths call)
+    // and in the other groups, whichever unit shows the figure's digits.
     static std::string perCall(double s, int group) {
         char text[32];
-        if (s >= 1e-3 || group >= groupOf("scene/")) std::snprintf(text, sizeof text, "%10.3f ms", s * 1e3);
-        else std::snprintf(text, sizeof text, "%10.2f us", s * 1e6);
+        const bool wholeFrames = group >= groupOf("scene/") && group < kGroupCount;
+        if (s >= 1e-3 || (wholeFrames && s >= 1e-5)) std::snprintf(text, sizeof text, "%10.3f ms", s * 1e3);
+        else if (s >= 1e-6) std::snprintf(text, sizeof text, "%10.2f us", s * 1e6);
+        else std::snprintf(text, sizeof text, "%10.2f ns", s * 1e9);
         return text;
     }
 
