@@ -184,12 +184,26 @@ void SdlConsole::update() {
     pumpEvents();
 }
 
+bool isProgramKey(int32_t sym, uint16_t mod) {
+    switch (sym) {
+    case SDLK_LSHIFT: case SDLK_RSHIFT: case SDLK_LCTRL: case SDLK_RCTRL:
+    case SDLK_LALT: case SDLK_RALT: case SDLK_LGUI: case SDLK_RGUI: case SDLK_MODE:
+    case SDLK_CAPSLOCK: case SDLK_NUMLOCKCLEAR: case SDLK_SCROLLLOCK:
+        return false;  // a modifier or lock key alone
+    default:
+        break;
+    }
+    if (mod & KMOD_GUI) return false;                      // Super chords belong to the desktop
+    if (sym == SDLK_TAB && (mod & KMOD_ALT)) return false;  // Alt+Tab: switching windows
+    return true;
+}
+
 void SdlConsole::pumpEvents() {
     if (!window_) return;
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
         if (e.type == SDL_KEYDOWN && !e.key.repeat) {
-            keys_.push_back(static_cast<int>(e.key.keysym.sym));
+            if (isProgramKey(e.key.keysym.sym, e.key.keysym.mod)) keys_.push_back(static_cast<int>(e.key.keysym.sym));
         } else if (e.type == SDL_QUIT ||
                    (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE)) {
             keys_.push_back(27);  // closing the window ends the presentation like Escape

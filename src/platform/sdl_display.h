@@ -10,8 +10,15 @@
 // requests, "full screen" is a borderless window covering the desktop. The
 // picture always fills the window's real size, following later resizes.
 // Closing the window reads as the key Escape (27).
+//
+// Key presses: only keys meant for the presentation are reported. Shift,
+// Ctrl, Alt, Super, AltGr and the lock keys pressed alone are not, nor is a
+// window manager's chord that may still reach the window (Tab with Alt held,
+// anything with Super held): switching to the console window with Alt+Tab
+// must not end the presentation. Every other key is reported as it is.
 #pragma once
 
+#include <cstdint>
 #include <deque>
 #include <string>
 
@@ -22,6 +29,10 @@ struct SDL_Renderer;
 struct SDL_Texture;
 
 namespace marrow {
+
+// Whether a key press (SDL keycode `sym`, with the modifier state `mod`, SDL's
+// KMOD_ bits) is one for the presentation, as above.
+bool isProgramKey(int32_t sym, uint16_t mod);
 
 class SdlConsole : public DisplayConsole {
 public:

@@ -106,13 +106,16 @@ else
     kill $pid 2>/dev/null; fail "presentation window never appeared"
 fi
 
-# 3. Another key ends it at once.
+# 3. Shift alone and Alt+Tab do not end it; another key ends it at once.
 "$build/marrow-assets" "$work" --only music --music-seconds 30 >/dev/null 2>&1 ||
     "$build/marrow-assets" "$work" --music-seconds 30 >/dev/null
 timeout 60 "$build/marrow" 2>run3.err &
 pid=$!
 if win=$(wait_window); then
     sleep 0.5
+    xdotool windowfocus --sync "$win" 2>/dev/null; xdotool key shift; xdotool key alt+Tab; xdotool key super
+    sleep 1
+    kill -0 $pid 2>/dev/null && ok "Shift, Alt+Tab and Super do not end it" || fail "a modifier or Alt+Tab ended it"
     start=$(date +%s)
     xdotool windowfocus --sync "$win" 2>/dev/null; xdotool key q
     wait $pid; rc=$?

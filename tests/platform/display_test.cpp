@@ -8,6 +8,10 @@
 
 #include "common/framebuffer.h"
 #include "platform/display.h"
+#include "platform/sdl_display.h"
+
+#include <SDL2/SDL_keyboard.h>
+#include <SDL2/SDL_keycode.h>
 
 using namespace marrow;
 
@@ -146,4 +150,21 @@ TEST(Display, OnePollEmptiesTheQueueAndKeepsTheLastKey) {
     console.keys = {0x1FF};
     layer.pollKeys();
     EXPECT_EQ(static_cast<unsigned char>(layer.lastKey()), 0xFF);
+}
+
+// Modifiers alone and the desktop's window-switching chords are not presses
+// of the presentation; everything else, with or without modifiers, is.
+TEST(Display, ModifierKeysAndWindowSwitchingAreNotPresentationKeys) {
+    for (SDL_Keycode k : {SDLK_LSHIFT, SDLK_RSHIFT, SDLK_LCTRL, SDLK_RCTRL, SDLK_LALT, SDLK_RALT, SDLK_LGUI,
+                          SDLK_RGUI, SDLK_MODE, SDLK_CAPSLOCK})
+        EXPECT_FALSE(isProgramKey(k, KMOD_NONE)) << SDL_GetKeyName(k);
+    EXPECT_FALSE(isProgramKey(SDLK_TAB, KMOD_LALT));
+    EXPECT_FALSE(isProgramKey(SDLK_TAB, KMOD_RALT | KMOD_LSHIFT));
+    EXPECT_FALSE(isProgramKey(SDLK_d, KMOD_LGUI));
+    EXPECT_TRUE(isProgramKey(SDLK_TAB, KMOD_NONE));
+    EXPECT_TRUE(isProgramKey(SDLK_ESCAPE, KMOD_NONE));
+    EXPECT_TRUE(isProgramKey(SDLK_SPACE, KMOD_NONE));
+    EXPECT_TRUE(isProgramKey(SDLK_q, KMOD_LSHIFT));
+    EXPECT_TRUE(isProgramKey(SDLK_c, KMOD_LCTRL));
+    EXPECT_TRUE(isProgramKey(SDLK_F4, KMOD_LALT));
 }
