@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -125,26 +126,51 @@ struct Sheet {
     }
 };
 
+// Progress on a terminal: one line rewritten in place at most five times a
+// second (frames done of all, music time, frames a second, time left), then
+// a last line naming what was written. Silent when standard error is not a
+// terminal (make, scripts, tests) and for work of two seconds' music or less.
 class Progress {
 public:
-    Progress(double from, double to) : from_(from), to_(to), enabled_(isatty(2) && to - from > 2.0) {}
-    void update(double t) {
+    using Clock = std::chrono::steady_clock;
+    Progress(double from, double to, double fps)
+        : from_(from), fps_(fps), total_(static_cast<int64_t>(std::floor((to - from) * fps)) + 1),
+          enabled_(isatty(2) && to - from > 2.0), start_(Clock::now()), shown_(start_) {}
+    // Called after frame `k` (from 0), at music time `t`.
+    void update(int64_t k, double t) {
         if (!enabled_) return;
-        int percent = static_cast<int>(100.0 * (t - from_) / (to_ - from_));
-        if (percent == last_) return;
-        last_ = percent;
-        int bars = percent * 40 / 100;
-        std::fprintf(stderr, "\r[%.*s%*s] %3d%%  t = %7.2f s", bars, "########################################",
-                     40 - bars, "", percent, t);
+        const Clock::time_point now = Clock::now();
+        if (now - shown_ < std::chrono::milliseconds(200) && k + 1 < total_) return;
+        shown_ = now;
+        const int64_t done = std::min(k + 1, total_);
+        const double elapsed = seconds(now);
+        const double rate = elapsed > 0 ? static_cast<double>(done) / elapsed : 0.0;
+        const double left = rate > 0 ? static_cast<double>(total_ - done) / rate : 0.0;
+        std::fprintf(stderr, "\r%lld/%lld frames  t = %7.2f s  %6.1f frames/s  %s left  ",
+                     static_cast<long long>(done), static_cast<long long>(total_), t, rate, clock(left).c_str());
+        drawn_ = true;
     }
-    ~Progress() {
-        if (enabled_ && last_ >= 0) std::fputs("\n", stderr);
+    // The last line: what was written, the frames and the time it took.
+    void finish(const std::string& wrote) {
+        if (!enabled_) return;
+        if (drawn_) std::fputs("\n", stderr);
+        std::fprintf(stderr, "marrow-capture: %s (%lld frames from %.2f s at %g a second, in %s)\n",
+                     wrote.c_str(), static_cast<long long>(total_), from_, fps_, clock(seconds(Clock::now())).c_str());
     }
 
 private:
-    double from_, to_;
+    double seconds(Clock::time_point now) const { return std::chrono::duration<double>(now - start_).count(); }
+    static std::string clock(double s) {
+        const long long whole = static_cast<long long>(s + 0.5);
+        char text[32];
+        std::snprintf(text, sizeof text, "%lld:%02lld", whole / 60, whole % 60);
+        return text;
+    }
+    double from_, fps_;
+    int64_t total_;
     bool enabled_;
-    int last_ = -1;
+    bool drawn_ = false;
+    Clock::time_point start_, shown_;
 };
 
 }  // namespace
@@ -278,7 +304,7 @@ int main(int argc, char** argv) {
     LabelFont font(11);
     std::error_code ec;
     if (!atTimes.empty()) std::filesystem::create_directories(o.out, ec);
-    Progress progress(o.from, last);
+    Progress progress(o.from, last, o.fps);
     int status = 0;
     size_t next = 0;
     for (int64_t k = 0;; ++k) {
@@ -308,7 +334,7 @@ int main(int argc, char** argv) {
                 status = 1;
             }
         }
-        progress.update(t);
+        progress.update(k, t);
     }
     if (ffmpeg && pclose(ffmpeg) != 0) {
         std::fprintf(stderr, "marrow-capture: ffmpeg failed writing %s\n", o.video.c_str());
@@ -320,6 +346,18 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "marrow-capture: %s\n", error.c_str());
             status = 1;
         }
+    }
+    if (status == 0) {
+        std::vector<std::string> wrote;
+        if (!o.video.empty()) wrote.push_back(o.video);
+        if (!o.sheet.empty()) wrote.push_back(o.sheet);
+        if (!atTimes.empty())
+            wrote.push_back(std::to_string(atTimes.size()) + (atTimes.size() == 1 ? " picture" : " pictures") +
+                            " in " + o.out);
+        if (o.hashes) wrote.push_back("the frames' hashes to standard output");
+        std::string line = "wrote";
+        for (size_t i = 0; i < wrote.size(); ++i) line += (i == 0 ? " " : ", ") + wrote[i];
+        progress.finish(line);
     }
     return status;
 }

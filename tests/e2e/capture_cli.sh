@@ -25,6 +25,19 @@ lines=$(wc -l <"$work/h1")
 [[ $lines -eq 91 ]] && ok "one hash per frame ($lines)" || fail "$lines hash lines for 0..3 s at 30 fps"
 cmp -s "$work/h1" "$work/h2" && ok "hashes are deterministic" || fail "hashes differ between runs"
 
+# On a terminal, long work shows its progress in one line and ends naming
+# what it wrote; elsewhere (as above) standard error has neither.
+if command -v script >/dev/null 2>&1; then
+    script -qec "'$cap' --data '$data' --fps 30 --to 3 --at 2.5 --out '$work/tty' >/dev/null" /dev/null |
+        tr '\r' '\n' >"$work/tty.txt"
+    grep -qE "^[0-9]+/76 frames  t = +[0-9.]+ s .* frames/s .* left" "$work/tty.txt" &&
+        grep -q "^marrow-capture: wrote 1 picture in $work/tty (76 frames" "$work/tty.txt" &&
+        ok "progress and a last line on a terminal" || fail "no progress on a terminal: $(tail -n 3 "$work/tty.txt")"
+    "$cap" --data "$data" --fps 30 --to 3 --at 2.5 --out "$work/tty" 2>"$work/quiet.txt" >/dev/null
+    ! grep -qE "frames/s|marrow-capture: wrote" "$work/quiet.txt" && ok "quiet off a terminal" ||
+        fail "progress written off a terminal"
+fi
+
 # --video needs ffmpeg; without it, a clear message and status 1.
 if ! command -v ffmpeg >/dev/null 2>&1; then
     "$cap" --data "$data" --video "$work/v.mp4" --to 1 >/dev/null 2>"$work/verr"; rc=$?
