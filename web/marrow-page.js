@@ -25,7 +25,9 @@
   const stderrLines = [];
   let moduleReady = false, running = false, failed = false;
 
+  // The first problem is the one to show: what fails after it follows from it.
   function showProblem(text) {
+    if (failed) return;
     failed = true;
     running = false;
     startCover.hidden = true;
@@ -300,6 +302,14 @@
   window.Module.setStatus = (text) => { if (/error/i.test(text)) showProblem('The page\'s data could not be loaded: ' + text); };
 
   layout();
+  // Opened from disk, the browser refuses the page's own requests for its
+  // data: say how to serve it rather than "Failed to fetch".
+  if (location.protocol === 'file:') {
+    showProblem('This page has to be served over HTTP: a browser does not let a page opened from disk ' +
+                'read its own data.\nRun make web-serve and open http://localhost:8022/ ' +
+                '(or serve build/web with any static web server).');
+    return;
+  }
   const music = loadMusic().then(() => { musicReady = true; }, (e) => {
     if (params.has('test')) return;  // the test composes without sound
     showProblem(e.message);
