@@ -115,7 +115,9 @@ sanitize: deps
 # The presentation in a web browser, built with Debian's emscripten into
 # $(WEB): the page, its script, the WebAssembly program and the data packed
 # from WEB_DATA (the generated data set unless given), images decoded by the
-# program's own loader (marrow-webdata). No emscripten port is used.
+# program's own loader (marrow-webdata). No emscripten port is used. A data
+# set the program would refuse at start is refused first (scripts/check-data),
+# naming the file.
 #
 # Debian's emscripten runs its JavaScript tools with the `node` on the PATH,
 # which finds Debian's modules only through NODE_PATH. Its cache is frozen
@@ -127,7 +129,8 @@ WEB_DATA ?= $(BUILD)/demo
 EM_SYSTEM_CACHE ?= /usr/share/emscripten/cache
 EMENV = NODE_PATH=/usr/share/nodejs$(if $(NODE_PATH),:$(NODE_PATH)) EM_CACHE=$(CURDIR)/$(WEB_OBJ)/em-cache
 web: configure
-	@cmake --build $(BUILD) -j $(JOBS) --target marrow-webdata demo-data
+	@cmake --build $(BUILD) -j $(JOBS) --target marrow-webdata marrow-capture demo-data
+	@scripts/check-data $(BUILD)/marrow-capture $(WEB_DATA)
 	@mkdir -p $(WEB_OBJ)/em-cache $(WEB)/music
 	@ln -sfn $(EM_SYSTEM_CACHE)/sysroot $(WEB_OBJ)/em-cache/sysroot
 	@ln -sfn $(EM_SYSTEM_CACHE)/build $(WEB_OBJ)/em-cache/build
