@@ -25,7 +25,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -217,8 +216,7 @@ int main(int argc, char** argv) {
 
     // Everything is made in the staging folder first (inside OUTDIR, so each
     // file is then renamed into place), then placed around the user's files.
-    const std::string finalDir = outDir;
-    const fs::path staging = fs::path(finalDir) / kStagingName;
+    const fs::path staging = fs::path(outDir) / kStagingName;
     {
         std::error_code ec;
         fs::remove_all(staging, ec);
@@ -228,10 +226,9 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    outDir = staging.string();
-    const int status = makeSet(outDir, only, musicSeconds);
+    const int status = makeSet(staging.string(), only, musicSeconds);
     std::string error;
-    if (status == 0 && !placeFiles(staging, finalDir, error)) {
+    if (status == 0 && !placeFiles(staging, outDir, error)) {
         std::fprintf(stderr, "marrow-assets: %s\n", error.c_str());
         return 1;
     }

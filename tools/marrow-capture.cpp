@@ -154,8 +154,14 @@ public:
     void finish(const std::string& wrote) {
         if (!enabled_) return;
         if (drawn_) std::fputs("\n", stderr);
+        drawn_ = false;
         std::fprintf(stderr, "marrow-capture: %s (%lld frames from %.2f s at %g a second, in %s)\n",
                      wrote.c_str(), static_cast<long long>(total_), from_, fps_, clock(seconds(Clock::now())).c_str());
+    }
+    // A run that failed ends the progress line, so its messages start on a
+    // line of their own.
+    ~Progress() {
+        if (drawn_) std::fputs("\n", stderr);
     }
 
 private:
